@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+
+namespace kalmix {
+
+// What the user chose for a reported run-time error.
+enum ErrorAction : std::int16_t {
+    ActionRetry = 0,  // run the failing statement again
+    ActionIgnore = 1, // go on with the next statement
+    ActionLeave = 2,  // leave the procedure at once
+    ActionEnd = 3,    // end the program at once
+};
+
+// Reports the error in Err() for a module and procedure and returns the user's choice.
+// The error dialog is the reporter of the running program.
+using ErrorReporter = std::function<std::int16_t(const QString& module, const QString& procedure)>;
+void setErrorReporter(ErrorReporter reporter);
+
+// Ends the program at once. The default flushes the standard streams and exits; tests put a
+// function here that throws ProgramEnded instead.
+using ProgramEnder = std::function<void()>;
+void setProgramEnder(ProgramEnder ender);
+[[noreturn]] void endProgram();
+
+// Thrown by a test's program ender; never caught by a procedure's handler.
+struct ProgramEnded {};
+
+using Statement = std::function<void()>;
+
+// A guarded procedure: a sequence of statements numbered from 1. A statement that raises a
+// run-time error (or any std::exception) is reported with the module name, the procedure name
+// and its number, and then retried, skipped, the procedure left or the program ended, as the
+// reporter says. A function keeps its result in a variable that its statements assign, so
+// leaving returns what was assigned so far.
+class Procedure {
+public:
+    Procedure(const char* module, const char* name) : m_module(module), m_name(name) {}
+
+    // Runs the statements; false when the procedure was left because of an error.
+    bool run(std::initializer_list<Statement> statements) const;
+
+    const char* module() const { return m_module; }
+    const char* name() const { return m_name; }
+
+private:
+    std::int16_t report(int line) const;
+
+    const char* m_module;
+    const char* m_name;
+};
+
+} // namespace kalmix

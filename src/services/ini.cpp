@@ -1,0 +1,178 @@
+#include "services/ini.h"
+
+#include "services/codepage.h"
+
+namespace kalmix {
+
+namespace {
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+QStringView trimBlanks(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
+    return s.sliced(b, e - b);
+}
+
+// Line breaks or NULs inside a name or value would split the entry when written.
+QString oneLine(const QString& s) {
+    QString out = s;
+    for (QChar& c : out) {
+        if (c == u'\r' || c == u'\n' || c == QChar(0))
+            c = u' ';
+    }
+    return out;
+}
+
+} // namespace
+
+bool iniSectionName(const QString& line, QString* name) {
+    const QStringView t = trimBlanks(line);
+    if (!t.startsWith(u'['))
+        return false;
+    const qsizetype close = t.indexOf(u']');
+    const QStringView inner = close < 0 ? t.sliced(1) : t.sliced(1, close - 1);
+    if (name)
+        *name = trimBlanks(inner).toString();
+    return true;
+}
+
+bool iniEntry(const QString& line, QString* key, QString* value) {
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return false;
+    const QStringView k = trimBlanks(QStringView(line).first(eq));
+    if (k.isEmpty() || k.startsWith(u'['))
+        return false;
+    if (key)
+        *key = k.toString();
+    if (value) {
+        QStringView v = QStringView(line).sliced(eq + 1);
+        const qsizetype nul = v.indexOf(QChar(0));
+        if (nul >= 0)
+            v = v.first(nul);
+        *value = trimBlanks(v).toString();
+    }
+    return true;
+}
+
+IniDocument IniDocument::parse(const QByteArray& bytes) {
+    return fromText(decodeTextFile(bytes));
+}
+
+IniDocument IniDocument::fromText(const QString& text) {
+    IniDocument doc;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        doc.m_lines.append(text.sliced(start, i - start));
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        doc.m_lines.append(text.sliced(start));
+    return doc;
+}
+
+QString IniDocument::toText() const {
+    QString out;
+    qsizetype size = 0;
+    for (const QString& l : m_lines)
+        size += l.size() + 2;
+    out.reserve(size);
+    for (const QString& l : m_lines) {
+        out += l;
+        out += QLatin1String("\r\n");
+    }
+    return out;
+}
+
+QByteArray IniDocument::toBytes() const {
+    return toText().toUtf8();
+}
+
+IniDocument::Range IniDocument::findSection(const QString& section, qsizetype from) const {
+    Range r;
+    QString name;
+    const qsizetype n = m_lines.size();
+    for (qsizetype i = from; i < n; ++i) {
+        if (!iniSectionName(m_lines[i], &name))
+            continue;
+        if (r.header >= 0) {
+            r.end = i;
+            return r;
+        }
+        if (name.compare(section, Qt::CaseInsensitive) == 0)
+            r.header = i;
+    }
+    if (r.header >= 0)
+        r.end = n;
+    return r;
+}
+
+qsizetype IniDocument::findKey(const Range& range, const QString& key) const {
+    if (range.header < 0)
+        return -1;
+    QString k;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        if (iniEntry(m_lines[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
+    const qsizetype i = findKey(findSection(section), key);
+    if (i < 0)
+        return std::nullopt;
+    QString v;
+    iniEntry(m_lines[i], nullptr, &v);
+    return v;
+}
+
+void IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
+    const QString k = oneLine(key);
+    const QString line = k + u'=' + oneLine(value);
+    const Range r = findSection(section);
+    if (r.header < 0) {
+        m_lines.append(u'[' + oneLine(section) + u']');
+        m_lines.append(line);
+        return;
+    }
+    const qsizetype i = findKey(r, k);
+    if (i >= 0) {
+        m_lines[i] = line;
+        return;
+    }
+    // After the section's last non-blank line, so a blank line before the next section stays.
+    qsizetype at = r.end;
+    while (at > r.header + 1 && trimBlanks(m_lines[at - 1]).isEmpty())
+        --at;
+    m_lines.insert(at, line);
+}
+
+void IniDocument::removeKey(const QString& section, const QString& key) {
+    Range r = findSection(section);
+    qsizetype i;
+    while ((i = findKey(r, key)) >= 0) {
+        m_lines.removeAt(i);
+        --r.end;
+    }
+}
+
+void IniDocument::removeSection(const QString& section) {
+    Range r;
+    while ((r = findSection(section)).header >= 0)
+        m_lines.remove(r.header, r.end - r.header);
+}
+
+} // namespace kalmix

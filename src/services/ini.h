@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kalmix {
+
+// An INI text held as its lines, so that a rewrite keeps every line it does not touch
+// (comments, blank lines, lines it cannot read).
+//
+// Reading: section and key names match without regard to case; the first matching section
+// and, inside it, the first matching key win. A section line is "[name]" ("[name" without
+// the bracket also counts); an entry line is "key=value". Blanks and tabs around names and
+// values are not part of them, and a value ends at a NUL character. Entries before the
+// first section and lines without "=" belong to no key.
+class IniDocument {
+public:
+    IniDocument() = default;
+    static IniDocument parse(const QByteArray& bytes);
+    static IniDocument fromText(const QString& text);
+
+    // UTF-8 text, lines ended by CR LF.
+    QByteArray toBytes() const;
+    QString toText() const;
+
+    std::optional<QString> value(const QString& section, const QString& key) const;
+    // Replaces the first entry of the key in the section, or adds it (and the section).
+    void setValue(const QString& section, const QString& key, const QString& value);
+    // Removes every entry of the key in the first matching section.
+    void removeKey(const QString& section, const QString& key);
+    // Removes every section of that name with all its lines.
+    void removeSection(const QString& section);
+
+    const QStringList& lines() const { return m_lines; }
+
+private:
+    struct Range {
+        qsizetype header = -1; // index of the section line, -1 when absent
+        qsizetype end = -1;    // index past its last line
+    };
+    Range findSection(const QString& section, qsizetype from = 0) const;
+    qsizetype findKey(const Range& range, const QString& key) const;
+
+    QStringList m_lines;
+};
+
+// Parts of one line, for the reader above; exposed for tests.
+bool iniSectionName(const QString& line, QString* name);
+bool iniEntry(const QString& line, QString* key, QString* value);
+
+} // namespace kalmix

@@ -1,0 +1,116 @@
+#include "services/lang.h"
+
+#include "errors/procedure.h"
+#include "services/resfiles.h"
+#include "services/settings.h"
+
+#include <QMap>
+
+namespace kalmix {
+
+std::int16_t SprachBasis = 0;
+QString LangDatei;
+
+namespace {
+std::function<QLocale()>& localeSource() {
+    static std::function<QLocale()> f;
+    return f;
+}
+} // namespace
+
+QString GetLang(std::int16_t nr) {
+    QString result;
+    Procedure("Allgemein", "GetLang").run({[&] {
+        const QString key = QStringLiteral("%1").arg(nr, 4, 10, QLatin1Char('0'));
+        const std::optional<QString> text = profileRead(LangDatei, QStringLiteral("Lang"), key);
+        result = text ? cutToBuffer(*text) : QString();
+    }});
+    return result;
+}
+
+void WriteLanguageCopy() {
+    LangDatei = GetTempDir() + QStringLiteral("~tmp.lng");
+    SaveResItemToDisk(1000, QStringLiteral("CUSTOM"), LangDatei);
+}
+
+QString localeLanguageId(const QLocale& locale) {
+    // Identifiers of the countries a language is most spoken in; any other country of a
+    // known language takes that language's default identifier.
+    struct Entry {
+        QLocale::Language language;
+        QLocale::Territory territory;
+        int id;
+    };
+    static const Entry kExact[] = {
+        {QLocale::German, QLocale::Germany, 0x0407},
+        {QLocale::German, QLocale::Switzerland, 0x0807},
+        {QLocale::German, QLocale::Austria, 0x0C07},
+        {QLocale::German, QLocale::Luxembourg, 0x1007},
+        {QLocale::German, QLocale::Liechtenstein, 0x1407},
+        {QLocale::English, QLocale::UnitedStates, 0x0409},
+        {QLocale::English, QLocale::UnitedKingdom, 0x0809},
+        {QLocale::English, QLocale::Australia, 0x0C09},
+        {QLocale::English, QLocale::Canada, 0x1009},
+        {QLocale::English, QLocale::NewZealand, 0x1409},
+        {QLocale::English, QLocale::Ireland, 0x1809},
+        {QLocale::Swedish, QLocale::Sweden, 0x041D},
+        {QLocale::Swedish, QLocale::Finland, 0x081D},
+        {QLocale::Italian, QLocale::Italy, 0x0410},
+        {QLocale::Italian, QLocale::Switzerland, 0x0810},
+        {QLocale::Spanish, QLocale::Spain, 0x0C0A},
+        {QLocale::Spanish, QLocale::Mexico, 0x080A},
+        {QLocale::NorwegianBokmal, QLocale::Norway, 0x0414},
+        {QLocale::NorwegianNynorsk, QLocale::Norway, 0x0814},
+        {QLocale::French, QLocale::France, 0x040C},
+        {QLocale::French, QLocale::Belgium, 0x080C},
+        {QLocale::French, QLocale::Canada, 0x0C0C},
+        {QLocale::French, QLocale::Switzerland, 0x100C},
+        {QLocale::Dutch, QLocale::Netherlands, 0x0413},
+        {QLocale::Danish, QLocale::Denmark, 0x0406},
+        {QLocale::Finnish, QLocale::Finland, 0x040B},
+        {QLocale::Polish, QLocale::Poland, 0x0415},
+        {QLocale::Portuguese, QLocale::Brazil, 0x0416},
+        {QLocale::Portuguese, QLocale::Portugal, 0x0816},
+    };
+    static const QMap<QLocale::Language, int> kPrimary = {
+        {QLocale::German, 0x07},  {QLocale::English, 0x09},   {QLocale::Swedish, 0x1D},
+        {QLocale::Italian, 0x10}, {QLocale::Spanish, 0x0A},   {QLocale::NorwegianBokmal, 0x14},
+        {QLocale::French, 0x0C},  {QLocale::Dutch, 0x13},     {QLocale::Danish, 0x06},
+        {QLocale::Finnish, 0x0B}, {QLocale::Polish, 0x15},    {QLocale::Portuguese, 0x16},
+        {QLocale::Russian, 0x19}, {QLocale::Turkish, 0x1F},   {QLocale::Greek, 0x08},
+        {QLocale::Czech, 0x05},   {QLocale::Hungarian, 0x0E}, {QLocale::Japanese, 0x11},
+        {QLocale::Chinese, 0x04}, {QLocale::Korean, 0x12},    {QLocale::Arabic, 0x01},
+    };
+    int id = 0x0409; // the "C" locale and unknown languages count as English (United States)
+    bool found = false;
+    for (const Entry& e : kExact) {
+        if (e.language == locale.language() && e.territory == locale.territory()) {
+            id = e.id;
+            found = true;
+            break;
+        }
+    }
+    if (!found && kPrimary.contains(locale.language()))
+        id = 0x0400 | kPrimary.value(locale.language());
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString GetLocaleInfo() {
+    return localeLanguageId(localeSource() ? localeSource()() : QLocale::system());
+}
+
+void setSystemLocaleForTesting(std::function<QLocale()> locale) {
+    localeSource() = std::move(locale);
+}
+
+bool isFirstStart() {
+    return !profileRead(iniFilePath(), QStringLiteral("Optionen"), QStringLiteral("Sprache"));
+}
+
+std::int16_t startLanguage() {
+    if (isFirstStart())
+        return GetLocaleInfo().left(4) == QLatin1String("0407") ? 0 : 1000;
+    return GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), 0);
+}
+
+} // namespace kalmix

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace kalmix {
+
+// The current language: its digit (0 German, 1 English, 2 Swedish, 3 Italian, 4 Spanish,
+// 5 Norwegian, 6 French) times 1000. Callers add a text number to it for GetLang.
+extern std::int16_t SprachBasis;
+// Full path of the language file copy in the temporary directory.
+extern QString LangDatei;
+
+// The text with the key Nr (language base plus text number, 1124 = English 124) from the
+// language file copy, at most 254 characters; the empty text when there is none.
+QString GetLang(std::int16_t nr);
+
+// Writes the language file copy ("~tmp.lng" in the temporary directory) and sets LangDatei.
+void WriteLanguageCopy();
+
+// The user's locale as a Windows language identifier in four hex digits ("0407" for de_DE).
+QString localeLanguageId(const QLocale& locale);
+// The identifier of the user's locale. Tests put their own locale here.
+QString GetLocaleInfo();
+void setSystemLocaleForTesting(std::function<QLocale()> locale);
+
+// A first start is a settings file without "Sprache" in "Optionen".
+bool isFirstStart();
+// The language base for the start: from the locale on a first start (German only for "0407",
+// else English), afterwards the stored "Sprache".
+std::int16_t startLanguage();
+
+} // namespace kalmix

@@ -1,0 +1,56 @@
+#include "services/msgbox.h"
+
+#include "services/appinfo.h"
+
+#include <QMessageBox>
+
+namespace kalmix {
+
+namespace {
+MsgBoxHook& hook() {
+    static MsgBoxHook h;
+    return h;
+}
+} // namespace
+
+void setMsgBoxHook(MsgBoxHook h) {
+    hook() = std::move(h);
+}
+
+MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget* parent,
+                 const QString& caption) {
+    const MsgBoxCall call{text, buttons, icon,
+                          caption.isEmpty() ? QString::fromLatin1(kProgramTitle) : caption};
+    if (hook())
+        return hook()(call);
+
+    QMessageBox box(parent);
+    box.setWindowTitle(call.caption);
+    box.setText(text);
+    switch (icon) {
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::None:
+        break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgResult::Ok;
+}
+
+} // namespace kalmix

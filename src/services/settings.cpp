@@ -1,0 +1,146 @@
+#include "services/settings.h"
+
+#include "errors/procedure.h"
+#include "errors/runtimeerror.h"
+#include "services/appinfo.h"
+#include "services/ini.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <limits>
+
+namespace kalmix {
+
+namespace {
+
+constexpr qsizetype kBufferChars = 254;
+
+// Reads a whole file; false when it exists but cannot be read.
+bool readFile(const QString& file, QByteArray* bytes) {
+    QFile f(file);
+    if (!f.exists()) {
+        bytes->clear();
+        return true;
+    }
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = f.readAll();
+    return f.error() == QFileDevice::NoError;
+}
+
+std::int16_t toInteger(long long n) {
+    if (n < std::numeric_limits<std::int16_t>::min() ||
+        n > std::numeric_limits<std::int16_t>::max())
+        raiseError(ErrNr::Overflow);
+    return static_cast<std::int16_t>(n);
+}
+
+} // namespace
+
+QString iniFilePath() {
+    return withSeparator(programDir()) + QLatin1String(kProgramTitle) + QStringLiteral(".ini");
+}
+
+QString Str(long long number) {
+    return number < 0 ? QString::number(number) : u' ' + QString::number(number);
+}
+
+QString cutToBuffer(const QString& text) {
+    if (text.size() <= kBufferChars)
+        return text;
+    qsizetype n = kBufferChars;
+    if (text[n - 1].isHighSurrogate())
+        --n; // never split a character in two
+    return text.first(n);
+}
+
+long long profileNumber(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    constexpr long long kCap = 1LL << 40;
+    long long value = 0;
+    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        if (value < kCap)
+            value = value * 10 + (text[i].unicode() - u'0');
+    }
+    return negative ? -value : value;
+}
+
+std::optional<QString> profileRead(const QString& file, const QString& section,
+                                   const QString& key) {
+    QByteArray bytes;
+    if (!readFile(file, &bytes) || bytes.isEmpty())
+        return std::nullopt;
+    return IniDocument::parse(bytes).value(section, key);
+}
+
+bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
+                  const std::optional<QString>& value) {
+    QByteArray bytes;
+    if (!readFile(file, &bytes))
+        return false; // never replace a file whose contents could not be read
+    const QFileInfo info(file);
+    if (info.exists() && !info.isWritable())
+        return false; // a read-only settings file stays as it is
+    IniDocument doc = IniDocument::parse(bytes);
+    if (!key)
+        doc.removeSection(section);
+    else if (!value)
+        doc.removeKey(section, *key);
+    else
+        doc.setValue(section, *key, *value);
+    const QByteArray out = doc.toBytes();
+    if (info.exists() && out == bytes)
+        return true;
+
+    QSaveFile save(file);
+    if (!save.open(QIODevice::WriteOnly))
+        return false;
+    if (save.write(out) != out.size()) {
+        save.cancelWriting();
+        return false;
+    }
+    return save.commit();
+}
+
+std::int16_t GetIniInt(const QString& section, const QString& key, std::int32_t def) {
+    std::int16_t result = 0;
+    Procedure("Allgemein", "GetIniInt").run({[&] {
+        const std::optional<QString> text = profileRead(iniFilePath(), section, key);
+        result = toInteger(text && !text->isEmpty() ? profileNumber(*text) : def);
+    }});
+    return result;
+}
+
+QString GetIniString(const QString& section, const QString& key, const QString& def) {
+    QString result;
+    Procedure("Allgemein", "GetIniString").run({[&] {
+        const std::optional<QString> text = profileRead(iniFilePath(), section, key);
+        if (text) {
+            result = cutToBuffer(*text);
+        } else {
+            qsizetype n = def.size();
+            while (n > 0 && def[n - 1] == u' ')
+                --n;
+            result = cutToBuffer(def.first(n));
+        }
+    }});
+    return result;
+}
+
+void SaveIni(const QString& section, const std::optional<QString>& key,
+             const std::optional<QString>& value) {
+    Procedure("Allgemein", "SaveIni").run({[&] {
+        profileWrite(iniFilePath(), section, key, value);
+    }});
+}
+
+} // namespace kalmix

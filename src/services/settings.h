@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace kalmix {
+
+// Full path of the settings file: the program's directory and "Kalmix.ini". Built anew on
+// every call, never stored.
+QString iniFilePath();
+
+// Number text as the settings file keeps it: a leading blank before a number that is not
+// negative (" 1000"), a minus sign before a negative one ("-1").
+QString Str(long long number);
+
+// The integer stored under Key in Section; Default when the key is absent or empty. The text is
+// read as an optionally signed decimal number up to the first character that is no digit.
+// A number outside -32768 to 32767 is an overflow error.
+std::int16_t GetIniInt(const QString& section, const QString& key, std::int32_t def);
+
+// The text stored under Key in Section, at most 254 characters; when absent, Default less its
+// trailing blanks.
+QString GetIniString(const QString& section, const QString& key, const QString& def);
+
+// Writes Value under Key in Section, creating the file, the section and the key as needed.
+// A null Key deletes the whole section, a null Value deletes the key. The file is replaced
+// atomically: whatever happens, it is either the old file or the new one. A write that cannot
+// be done (a read-only file, a full disk) leaves the old file and is not reported.
+void SaveIni(const QString& section, const std::optional<QString>& key,
+             const std::optional<QString>& value);
+
+// The profile read and write under the functions above, on any INI file.
+// profileRead gives nothing when the file, the section or the key is absent.
+std::optional<QString> profileRead(const QString& file, const QString& section, const QString& key);
+// Returns whether the file now holds the change.
+bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
+                  const std::optional<QString>& value);
+
+// Text as a fixed buffer of 255 characters would return it: at most 254 characters.
+QString cutToBuffer(const QString& text);
+
+// The number at the start of a text, as the profile functions read it: blanks, an optional
+// sign, digits up to the first other character. No digits read as 0. The result saturates
+// far outside the 32-bit range, so overflow checks stay meaningful.
+long long profileNumber(const QString& text);
+
+} // namespace kalmix

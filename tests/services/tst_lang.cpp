@@ -1,0 +1,212 @@
+#include "services/codepage.h"
+#include "services/lang.h"
+#include "services/resfiles.h"
+#include "services/settings.h"
+#include "support/testenv.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace kalmix;
+using kalmix::test::TestEnv;
+
+namespace {
+
+// The shipped language file as its entries: key -> text, in file order.
+QList<QPair<QString, QString>> shippedEntries() {
+    QList<QPair<QString, QString>> entries;
+    const QByteArray bytes = loadResource(QStringLiteral("CUSTOM"), 1000);
+    const QString text = fromCp1252(bytes.chopped(3));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (const QString& line : lines.mid(1)) {
+        if (line.isEmpty())
+            continue;
+        entries.append({line.left(4), line.mid(7)});
+    }
+    return entries;
+}
+
+// Text numbers every language holds.
+const QList<int> kNumbers = {102, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117,
+                             118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 128, 129, 130, 131,
+                             132, 133, 134, 136, 137, 138, 143, 145, 146, 147, 148, 149, 150, 151,
+                             152, 153, 154, 155, 156, 158, 159, 160, 161, 162, 163, 164, 166, 167,
+                             168, 169, 170, 171, 172, 173, 174, 175, 176, 177, 178, 179, 181, 182,
+                             183, 184, 185, 186, 187, 188, 190, 191, 192};
+
+} // namespace
+
+class TestLang : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { initResources(); }
+    void languageFileFormat();
+    void everyTextInEveryLanguage();
+    void fixedWordings();
+    void getLangReadsTheCopy();
+    void getLangEdgeCases();
+    void localeIdentifiers_data();
+    void localeIdentifiers();
+    void startLanguage();
+};
+
+void TestLang::languageFileFormat() {
+    const QByteArray bytes = loadResource(QStringLiteral("CUSTOM"), 1000);
+    QVERIFY(bytes.startsWith("[lang]\r\n"));
+    QVERIFY(bytes.endsWith(QByteArray("\r\n\0\0\0", 5)));
+    const QByteArray body = bytes.chopped(3);
+    QVERIFY(!body.contains('\0'));
+    QCOMPARE(body.count("\r\n"), body.count('\n')); // every line ends in CR LF
+    QCOMPARE(body.count('\r'), body.count('\n'));
+    // Windows-1252, not UTF-8: the German umlauts are single bytes.
+    QVERIFY(bytes.contains("0124 = Wirklich schon aufh\xF6ren?\r\n"));
+    static const QRegularExpression entry(QStringLiteral("^[0-6]\\d{3} = \\S.*$"));
+    const auto entries = shippedEntries();
+    QStringList order;
+    for (const auto& [key, text] : entries) {
+        QVERIFY2(entry.match(key + QStringLiteral(" = ") + text).hasMatch(), qPrintable(key));
+        order.append(key.mid(1) + key.left(1)); // text number first, then language
+    }
+    QStringList sorted = order;
+    std::stable_sort(sorted.begin(), sorted.end());
+    QCOMPARE(order, sorted);
+}
+
+void TestLang::everyTextInEveryLanguage() {
+    QMap<QString, QStringList> texts;
+    for (const auto& [key, text] : shippedEntries())
+        texts[key].append(text);
+    for (int nr : kNumbers) {
+        for (int lang = 0; lang < 7; ++lang) {
+            const QString key = QStringLiteral("%1%2").arg(lang).arg(nr);
+            const bool expected = !(lang == 3 && (nr == 129 || nr == 130));
+            QVERIFY2(texts.contains(key) == expected, qPrintable(key));
+            if (!expected)
+                continue;
+            const QString english = texts.value(QStringLiteral("1%1").arg(nr)).first();
+            const QString text = texts.value(key).first();
+            // An access key wherever the English has one, on a letter.
+            QCOMPARE(text.count(u'&'), english.count(u'&'));
+            const qsizetype amp = text.indexOf(u'&');
+            if (amp >= 0)
+                QVERIFY2(text.at(amp + 1).isLetter(), qPrintable(key));
+        }
+    }
+    QCOMPARE(texts.value(QStringLiteral("1147")),
+             (QStringList{QStringLiteral("Settings..."), QStringLiteral("Settings ...")}));
+    QCOMPARE(texts.size(), kNumbers.size() * 7 - 2);
+}
+
+void TestLang::fixedWordings() {
+    QMap<QString, QString> t;
+    for (const auto& [key, text] : shippedEntries())
+        t.insert(key, text); // later duplicates do not matter here
+    QCOMPARE(t.value(QStringLiteral("3102")), u"Altre informazioni vedi in readme.txt!"_qs);
+    QCOMPARE(t.value(QStringLiteral("0183")), u"•"_qs);
+    QCOMPARE(t.value(QStringLiteral("1184")), u"÷"_qs);
+    QCOMPARE(t.value(QStringLiteral("0188")), u"Mutliplikation   + Division"_qs);
+    QCOMPARE(t.value(QStringLiteral("1188")), u"Multiplication  + Division"_qs);
+    for (int lang = 0; lang < 7; ++lang) {
+        const QString d = QString::number(lang);
+        QVERIFY(t.value(d + QStringLiteral("122")).contains(QStringLiteral("Orbelt")));
+        QVERIFY2(t.value(d + QStringLiteral("169")).endsWith(QStringLiteral("   >")),
+                 qPrintable(d));
+        QVERIFY(!t.value(d + QStringLiteral("169")).endsWith(QStringLiteral("    >")));
+        QVERIFY(t.value(d + QStringLiteral("170")).startsWith(QStringLiteral("<   ")));
+        QVERIFY(!t.value(d + QStringLiteral("170")).startsWith(QStringLiteral("<    ")));
+        if (lang > 0)
+            QVERIFY(t.value(d + QStringLiteral("188")).contains(QStringLiteral("  +")));
+    }
+}
+
+void TestLang::getLangReadsTheCopy() {
+    TestEnv env;
+    WriteLanguageCopy();
+    QCOMPARE(LangDatei, GetTempDir() + QStringLiteral("~tmp.lng"));
+    QFile copy(LangDatei);
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), loadResource(QStringLiteral("CUSTOM"), 1000));
+
+    SprachBasis = 0;
+    QCOMPARE(GetLang(SprachBasis + 124), u"Wirklich schon aufhören?"_qs);
+    SprachBasis = 1000;
+    QCOMPARE(GetLang(SprachBasis + 124), u"Really end game?"_qs);
+    QCOMPARE(GetLang(SprachBasis + 147), u"Settings..."_qs);
+    QCOMPARE(GetLang(SprachBasis + 169), u"&Next   >"_qs);
+    SprachBasis = 3000;
+    QCOMPARE(GetLang(SprachBasis + 129), QString());
+    QCOMPARE(GetLang(SprachBasis + 102), u"Altre informazioni vedi in readme.txt!"_qs);
+    SprachBasis = 0;
+    QCOMPARE(GetLang(183), u"•"_qs);
+    QCOMPARE(GetLang(105), u"Wieviele sind es?"_qs);
+    for (int lang = 2; lang < 7; ++lang)
+        QVERIFY(!GetLang(static_cast<std::int16_t>(lang * 1000 + 124)).isEmpty());
+    QVERIFY(env.errors.isEmpty());
+}
+
+void TestLang::getLangEdgeCases() {
+    TestEnv env;
+    LangDatei = env.path(QStringLiteral("test.lng"));
+    env.writeFile(QStringLiteral("test.lng"),
+                  "[lang]\r\n0105 = mit Tab\t\t\r\n0106 = " + QByteArray(300, 'z') + "\r\n");
+    QCOMPARE(GetLang(105), u"mit Tab"_qs);
+    QCOMPARE(GetLang(106).size(), 254);
+    QCOMPARE(GetLang(107), QString());
+    LangDatei = env.path(QStringLiteral("missing.lng"));
+    QCOMPARE(GetLang(105), QString());
+    QVERIFY(env.errors.isEmpty());
+}
+
+void TestLang::localeIdentifiers_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("id");
+    QTest::newRow("German, Germany") << "de_DE"
+                                     << "0407";
+    QTest::newRow("German, Austria") << "de_AT"
+                                     << "0C07";
+    QTest::newRow("German, Switzerland") << "de_CH"
+                                         << "0807";
+    QTest::newRow("English, USA") << "en_US"
+                                  << "0409";
+    QTest::newRow("English, UK") << "en_GB"
+                                 << "0809";
+    QTest::newRow("Swedish") << "sv_SE"
+                             << "041D";
+    QTest::newRow("French, France") << "fr_FR"
+                                    << "040C";
+    QTest::newRow("C locale") << "C"
+                              << "0409";
+}
+
+void TestLang::localeIdentifiers() {
+    QFETCH(QString, locale);
+    QFETCH(QString, id);
+    QCOMPARE(localeLanguageId(QLocale(locale)), id);
+}
+
+void TestLang::startLanguage() {
+    TestEnv env;
+    QLocale locale(QStringLiteral("de_DE"));
+    setSystemLocaleForTesting([&locale] { return locale; });
+    QVERIFY(isFirstStart());
+    QCOMPARE(kalmix::startLanguage(), 0);
+    locale = QLocale(QStringLiteral("de_AT")); // only Germany's identifier chooses German
+    QCOMPARE(kalmix::startLanguage(), 1000);
+    locale = QLocale(QStringLiteral("en_US"));
+    QCOMPARE(kalmix::startLanguage(), 1000);
+    // Once "Sprache" is stored, it rules whatever the locale.
+    SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(2000));
+    QVERIFY(!isFirstStart());
+    QCOMPARE(kalmix::startLanguage(), 2000);
+    locale = QLocale(QStringLiteral("de_DE"));
+    QCOMPARE(kalmix::startLanguage(), 2000);
+    // Other settings alone do not end the first start.
+    TestEnv fresh;
+    SaveIni(QStringLiteral("Optionen"), QStringLiteral("PlaySound"), Str(-1));
+    QVERIFY(isFirstStart());
+    setSystemLocaleForTesting(nullptr);
+}
+
+QTEST_GUILESS_MAIN(TestLang)
+#include "tst_lang.moc"

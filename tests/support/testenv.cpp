@@ -1,0 +1,52 @@
+#include "support/testenv.h"
+
+#include "errors/procedure.h"
+#include "errors/runtimeerror.h"
+#include "services/appinfo.h"
+#include "services/resfiles.h"
+
+#include <QFile>
+
+namespace kalmix::test {
+
+TestEnv::TestEnv() {
+    initResources();
+    setProgramDirForTesting(m_dir.path());
+    setExeNameForTesting(QStringLiteral("Kalmix"));
+    setClock(&clock);
+    setSoundPlayer(&sound);
+    setMsgBoxHook([this](const MsgBoxCall& call) {
+        messages.append(call);
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        return call.buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+    });
+    setErrorReporter([this](const QString& module, const QString& procedure) {
+        errors.append({module, procedure, Err().number, Err().description, Err().line});
+        return errorAnswer;
+    });
+    setProgramEnder([] { throw ProgramEnded{}; });
+}
+
+TestEnv::~TestEnv() {
+    setProgramDirForTesting({});
+    setExeNameForTesting({});
+    setClock(nullptr);
+    setSoundPlayer(nullptr);
+    setMsgBoxHook(nullptr);
+    setErrorReporter(nullptr);
+    setProgramEnder(nullptr);
+}
+
+QByteArray TestEnv::readFile(const QString& name) const {
+    QFile f(path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TestEnv::writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile f(path(name));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+} // namespace kalmix::test

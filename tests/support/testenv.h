@@ -1,0 +1,68 @@
+#pragma once
+
+#include "services/clock.h"
+#include "services/msgbox.h"
+#include "services/sound.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+
+namespace kalmix::test {
+
+// A clock that stands still until a test moves it.
+class FakeClock final : public Clock {
+public:
+    QDateTime wall{QDate(2026, 3, 14), QTime(9, 26, 53)};
+    qint64 mono = 0;
+    QDateTime now() const override { return wall; }
+    qint64 monotonicMs() const override { return mono; }
+};
+
+// Records what would have been played.
+class FakeSoundPlayer final : public SoundPlayer {
+public:
+    QList<QByteArray> played;
+    int stops = 0;
+    void play(const QByteArray& wav) override { played.append(wav); }
+    void stop() override { ++stops; }
+};
+
+// One reported error as a procedure's handler passed it on.
+struct Reported {
+    QString module;
+    QString procedure;
+    int number;
+    QString description;
+    int line;
+};
+
+// Gives a test case a fresh program directory, fake clock and sound, answers message boxes
+// from a queue and records reported errors, answering them with `errorAnswer`.
+class TestEnv {
+public:
+    TestEnv();
+    ~TestEnv();
+    TestEnv(const TestEnv&) = delete;
+    TestEnv& operator=(const TestEnv&) = delete;
+
+    QString dir() const { return m_dir.path(); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString iniPath() const { return path(QStringLiteral("Kalmix.ini")); }
+    QByteArray readFile(const QString& name) const;
+    void writeFile(const QString& name, const QByteArray& bytes) const;
+
+    FakeClock clock;
+    FakeSoundPlayer sound;
+    QList<MsgBoxCall> messages;
+    QList<MsgResult> answers; // taken from the front; Ok / Yes when empty
+    QList<Reported> errors;
+    std::int16_t errorAnswer = 2; // leave the procedure
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace kalmix::test

@@ -1,0 +1,18 @@
+// Shows the error dialog with a sample error, for screenshots of how it looks.
+#include "errors/fehlerwart.h"
+#include "errors/procedure.h"
+#include "errors/runtimeerror.h"
+#include "services/resfiles.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    kalmix::initResources();
+    kalmix::Fehlerwart::install();
+    kalmix::Procedure("frmKalmix", "Form_Load")
+        .run({
+            [] { kalmix::raiseError(kalmix::ErrNr::PathFileAccess); },
+        });
+    return 0;
+}
