@@ -147,7 +147,7 @@ void TestIni::hugeAndRandomInputsStayWhole() {
     auto doc = IniDocument::parse("[s]\nk=" + longValue + "\n" + QByteArray(300000, 'y'));
     QCOMPARE(doc.value(QStringLiteral("s"), QStringLiteral("k"))->size(), 100000);
     doc.setValue(QStringLiteral("s"), QStringLiteral("n"), QStringLiteral("1"));
-    QVERIFY(doc.toBytes().contains(QByteArray(300000, 'y')));
+    QVERIFY(IniDocument::parse(doc.toBytes()).lines().contains(QString(300000, 'y')));
 
     // Random bytes never break the reader, and whatever was readable survives a write.
     auto* rng = QRandomGenerator::global();
