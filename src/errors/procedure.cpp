@@ -47,14 +47,16 @@ std::int16_t Procedure::report(int line) const {
     return reporter()(QString::fromLatin1(m_module), QString::fromLatin1(m_name));
 }
 
-bool Procedure::run(std::initializer_list<Statement> statements) const {
+bool Procedure::run(int firstLine, std::initializer_list<Statement> statements) const {
     const Statement* it = statements.begin();
     while (it != statements.end()) {
-        const int line = static_cast<int>(it - statements.begin()) + 1;
+        const int line = static_cast<int>(it - statements.begin()) + firstLine;
         try {
             (*it)();
             ++it;
             continue;
+        } catch (const ProcedureExit&) {
+            return true;
         } catch (const RuntimeError& e) {
             Err().number = e.number();
             Err().description = e.description();

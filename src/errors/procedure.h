@@ -29,6 +29,10 @@ void setProgramEnder(ProgramEnder ender);
 // Thrown by a test's program ender; never caught by a procedure's handler.
 struct ProgramEnded {};
 
+// Leaves the running procedure at once without an error, as "Exit Sub" does.
+struct ProcedureExit {};
+[[noreturn]] inline void exitProcedure() { throw ProcedureExit{}; }
+
 using Statement = std::function<void()>;
 
 // A guarded procedure: a sequence of statements numbered from 1. A statement that raises a
@@ -41,7 +45,10 @@ public:
     Procedure(const char* module, const char* name) : m_module(module), m_name(name) {}
 
     // Runs the statements; false when the procedure was left because of an error.
-    bool run(std::initializer_list<Statement> statements) const;
+    // A procedure whose waits split it into parts runs each part on its own, numbering the
+    // part's statements on from firstLine.
+    bool run(std::initializer_list<Statement> statements) const { return run(1, statements); }
+    bool run(int firstLine, std::initializer_list<Statement> statements) const;
 
     const char* module() const { return m_module; }
     const char* name() const { return m_name; }

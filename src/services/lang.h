@@ -22,9 +22,11 @@ void WriteLanguageCopy();
 
 // The user's locale as a Windows language identifier in four hex digits ("0407" for de_DE).
 QString localeLanguageId(const QLocale& locale);
-// The identifier of the user's locale. Tests put their own locale here.
-QString GetLocaleInfo();
+// The user's locale; tests put their own here.
+QLocale systemLocale();
 void setSystemLocaleForTesting(std::function<QLocale()> locale);
+// The Windows language identifier of the user's locale.
+QString GetLocaleInfo();
 
 // A first start is a settings file without "Sprache" in "Optionen".
 bool isFirstStart();

@@ -1,0 +1,81 @@
+#include "engine/practicelog.h"
+
+#include "errors/runtimeerror.h"
+#include "services/appinfo.h"
+#include "services/lang.h"
+
+namespace kalmix {
+
+namespace {
+constexpr qsizetype kZone = 14;
+}
+
+QString zoneAdvanced(const QString& line, const QString& item) {
+    const qsizetype column = line.size() + 1;
+    const qsizetype next = 1 + kZone * ((column - 1) / kZone + 1);
+    return line + QString(next - column, u' ') + item;
+}
+
+QString logDate(const QDateTime& when) {
+    const QLocale locale = systemLocale();
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return locale.toString(when.date(), format);
+}
+
+QString logTime(const QDateTime& when) {
+    const QLocale locale = systemLocale();
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(u't'); // no time zone
+    return locale.toString(when.time(), format.trimmed());
+}
+
+QString logHeaderLine(const QDateTime& when, const QString& player) {
+    return zoneAdvanced(logDate(when) + u' ' + logTime(when), player);
+}
+
+QString logSolvedLine(const QDateTime& when, const QString& task, const QString& answer) {
+    return logTime(when) + u'\t' + task + answer;
+}
+
+QString logNoteLine(const QDateTime& when, const QString& task, const QString& answer,
+                    const QString& note) {
+    return zoneAdvanced(logSolvedLine(when, task, answer), note);
+}
+
+QString PracticeLog::path() {
+    return withSeparator(programDir()) + QStringLiteral("Kalmix_Log.txt");
+}
+
+void PracticeLog::open() {
+    close();
+    m_file.setFileName(path());
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+        raiseError(ErrNr::PathFileAccess);
+}
+
+void PracticeLog::close() {
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+void PracticeLog::writeLine(const QString& line) {
+    if (!m_file.isOpen())
+        open();
+    const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
+    const qint64 before = m_file.size();
+    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
+        m_file.resize(before);
+        const bool full = m_file.error() == QFileDevice::ResourceError;
+        close();
+        raiseError(full ? ErrNr::DiskFull : ErrNr::PathFileAccess);
+    }
+}
+
+PracticeLog& LogNr() {
+    static PracticeLog log;
+    return log;
+}
+
+} // namespace kalmix

@@ -1,0 +1,466 @@
+#include "main/frmkalmix.h"
+
+#include "engine/practicelog.h"
+#include "errors/runtimeerror.h"
+#include "main/layout.h"
+#include "services/appinfo.h"
+#include "services/lang.h"
+#include "services/msgbox.h"
+#include "services/pictures.h"
+#include "services/settings.h"
+#include "services/twips.h"
+#include "settings/record.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QToolButton>
+#include <cmath>
+
+namespace kalmix {
+
+namespace {
+
+constexpr QSize kBoardSize(518, 371);
+constexpr QSize kDesignClient(700, 540);
+const QColor kChalk(0xF6, 0xF4, 0xE8);
+const QColor kChalkYellow(0xFF, 0xE8, 0x7A);
+
+QFont boardFont(int points, bool bold = true) {
+    QFont f(boardFontFamily());
+    f.setPointSize(points);
+    f.setBold(bold);
+    f.setStyleStrategy(QFont::PreferAntialias);
+    return f;
+}
+
+QString toolbarPicture(int index) {
+    static const char* const names[17] = {"start", "end",   "solution", "options", "help", nullptr,
+                                          nullptr, nullptr, nullptr,    nullptr,   "de",   "en",
+                                          "sv",    "it",    "es",       "nb",      "fr"};
+    const QString name = QString::fromLatin1(names[index]);
+    return index < 10 ? QStringLiteral(":/pictures/buttons/%1.svg").arg(name)
+                      : QStringLiteral(":/pictures/flags/%1.svg").arg(name);
+}
+
+} // namespace
+
+QString frmKalmix::symbolPicture(int symbol, int row) {
+    return QStringLiteral(":/pictures/symbols/sym%1%2.svg")
+        .arg(symbol, 2, 10, QLatin1Char('0'))
+        .arg(QLatin1Char(row == 0 ? 'a' : 'b'));
+}
+
+frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
+    setObjectName(QStringLiteral("frmKalmix"));
+    setWindowTitle(QString::fromLatin1(kProgramTitle));
+    setWindowIcon(QIcon(picture(QStringLiteral(":/pictures/kalmix.svg"), QSize(64, 64))));
+    loadFonts();
+    createBoard();
+    createPanelAndToolbar();
+    resize(kDesignClient);
+    setMinimumSize(320, 240);
+    qApp->installEventFilter(this);
+    Sprache();
+}
+
+frmKalmix::~frmKalmix() {
+    qApp->removeEventFilter(this);
+}
+
+void frmKalmix::createBoard() {
+    picTafel = new QLabel(this);
+    picTafel->setObjectName(QStringLiteral("picTafel"));
+    picTafel->setFixedSize(kBoardSize);
+    picTafel->setPixmap(picture(QStringLiteral(":/pictures/board.svg"), kBoardSize));
+
+    fraUebung = new QWidget(picTafel);
+    fraUebung->setObjectName(QStringLiteral("fraUebung"));
+    fraUebung->setGeometry(px(720), px(960), px(6015), px(4335));
+    fraUebung->setVisible(false);
+
+    lblFrage = new QLabel(fraUebung);
+    lblFrage->setObjectName(QStringLiteral("lblFrage"));
+    lblFrage->setGeometry(px(360), px(360), px(3255), px(1455));
+    lblFrage->setWordWrap(true);
+    lblFrage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblFrage->setFont(boardFont(20));
+    lblFrage->setStyleSheet(QStringLiteral("color: %1;").arg(kChalk.name()));
+    lblFrage->setVisible(false);
+
+    lblAufgabe = new QLabel(fraUebung);
+    lblAufgabe->setObjectName(QStringLiteral("lblAufgabe"));
+    lblAufgabe->setFont(boardFont(26));
+    lblAufgabe->setStyleSheet(QStringLiteral("color: %1;").arg(kChalk.name()));
+    lblAufgabe->setTextFormat(Qt::PlainText);
+    lblAufgabe->move(px(200), 0);
+    lblAufgabe->setText(QStringLiteral(" 0 + 0 = "));
+    lblAufgabe->adjustSize();
+    lblAufgabe->move(px(200), static_cast<int>(1.5 * lblAufgabe->height()));
+    lblAufgabe->clear();
+    lblAufgabe->setVisible(false);
+
+    txtErgebnis = new QLineEdit(fraUebung);
+    txtErgebnis->setObjectName(QStringLiteral("txtErgebnis"));
+    txtErgebnis->setGeometry(px(4080), px(1440), px(1335), px(765));
+    txtErgebnis->setFont(boardFont(26));
+    txtErgebnis->setAlignment(Qt::AlignCenter);
+    txtErgebnis->setMaxLength(6);
+    txtErgebnis->setStyleSheet(
+        QStringLiteral("QLineEdit { color: %1; background: rgba(0, 0, 0, 60);"
+                       " border: 2px solid %2; border-radius: 8px; }")
+            .arg(kChalkYellow.name(), kChalk.name()));
+    txtErgebnis->setVisible(false);
+
+    // Two rows of picture slots below the question.
+    const int rowTop = lblFrage->y() + static_cast<int>(1.1 * lblFrage->height());
+    const int step = 42;
+    for (int i = 0; i < 25; ++i) {
+        for (int row = 0; row < 2; ++row) {
+            auto* img = new QLabel(fraUebung);
+            img->setObjectName(
+                QStringLiteral("imgSymbol%1_%2").arg(QLatin1Char(row == 0 ? 'X' : 'Y')).arg(i));
+            img->setFixedSize(32, 32);
+            img->move(px(200) + i * step, rowTop + row * 48);
+            img->setVisible(false);
+            (row == 0 ? imgSymbolX : imgSymbolY)[i] = img;
+        }
+    }
+
+    for (int i = 0; i < 2; ++i) {
+        imgJaNein[i] = new QLabel(fraUebung);
+        imgJaNein[i]->setObjectName(QStringLiteral("imgJaNein_%1").arg(i));
+        imgJaNein[i]->setFixedSize(40, 40);
+        imgJaNein[i]->setPixmap(picture(i == 0 ? QStringLiteral(":/pictures/right.svg")
+                                               : QStringLiteral(":/pictures/wrong.svg"),
+                                        QSize(40, 40)));
+        imgJaNein[i]->move(fraUebung->width() - 52, px(1440) + 6);
+        imgJaNein[i]->setVisible(false);
+    }
+}
+
+void frmKalmix::createPanelAndToolbar() {
+    imgStift = new QLabel(this);
+    imgStift->setObjectName(QStringLiteral("imgStift"));
+    imgStift->setScaledContents(true);
+    imgStift->setPixmap(picture(QStringLiteral(":/pictures/pencil.svg"), QSize(570, 32)));
+    imgStift->setGeometry(0, 0, 570, 32);
+
+    imgMeter = new QLabel(this);
+    imgMeter->setObjectName(QStringLiteral("imgMeter"));
+    imgMeter->setFixedSize(32, 32);
+    setMeterPicture(101);
+
+    lblButBack = new QLabel(this);
+    lblButBack->setObjectName(QStringLiteral("lblButBack"));
+    lblButBack->setGeometry(px(8160), px(1080), px(1455), px(4095));
+    lblButBack->setStyleSheet(
+        QStringLiteral("background: #fff6d5; border: 2px solid #e0b84a; border-radius: 10px;"));
+
+    for (int i = 0; i < 2; ++i) {
+        Label[i] = new QLabel(this);
+        Label[i]->setObjectName(QStringLiteral("Label_%1").arg(i));
+        Label[i]->setWordWrap(true);
+        Label[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        Label[i]->setFont(boardFont(11));
+        Label[i]->setStyleSheet(QStringLiteral("color: #6b4a12;"));
+    }
+    Label[0]->setGeometry(px(8280), px(1200), px(1185), px(975));
+    Label[1]->setGeometry(px(8280), px(2760), px(1185), px(375));
+
+    lblNumber = new QLabel(QStringLiteral("0"), this);
+    lblNumber->setObjectName(QStringLiteral("lblNumber"));
+    lblNumber->setGeometry(px(8280), px(2280), px(1245), px(420));
+    lblTime = new QLabel(QStringLiteral("00:00"), this);
+    lblTime->setObjectName(QStringLiteral("lblTime"));
+    lblTime->setGeometry(px(8280), px(3240), px(1245), px(420));
+    for (QLabel* l : {lblNumber, lblTime}) {
+        QFont f = l->font();
+        f.setPointSize(15);
+        f.setBold(true);
+        l->setFont(f);
+        l->setAlignment(Qt::AlignCenter);
+        l->setStyleSheet(QStringLiteral(
+            "color: #1d4f91; background: white; border: 1px solid #e0b84a; border-radius: 5px;"));
+    }
+
+    lblToolbar = new QLabel(this);
+    lblToolbar->setObjectName(QStringLiteral("lblToolbar"));
+    lblToolbar->setGeometry(px(9840), px(120), px(540), px(6000));
+    lblToolbar->setStyleSheet(QStringLiteral(
+        "background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #3b7dd8, stop:1 #2a5fae);"));
+
+    static const char* const languageNames[7] = {"Deutsch", "English", "Svenska", "Italiano",
+                                                 "Español", "Norsk",   "Français"};
+    for (int i = 0; i <= 16; ++i) {
+        if (i > 4 && i < 10)
+            continue;
+        auto* b = new QToolButton(this);
+        b->setObjectName(QStringLiteral("PicBut_%1").arg(i));
+        const QSize size = i < 10 ? QSize(px(550), px(550)) : QSize(px(570), px(550));
+        b->setFixedSize(size);
+        const QSize iconSize = i < 10 ? QSize(28, 28) : QSize(30, 20);
+        b->setIcon(QIcon(picture(toolbarPicture(i), iconSize)));
+        b->setIconSize(iconSize);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setStyleSheet(
+            QStringLiteral("QToolButton { border-radius: 6px; }"
+                           "QToolButton:hover { background: rgba(255, 255, 255, 70); }"
+                           "QToolButton:pressed { background: rgba(255, 255, 255, 120); }"
+                           "QToolButton:focus { border: 2px solid #ffe87a; }"));
+        if (i >= 10)
+            b->setToolTip(QString::fromUtf8(languageNames[i - 10]));
+        connect(b, &QToolButton::clicked, this, [this, i] { PicBut_Click(i); });
+        PicBut[i] = b;
+    }
+    // The solution button is usable only during a game; options and help come with the
+    // settings wizard and the help window.
+    PicBut[2]->setEnabled(false);
+    PicBut[3]->setVisible(false);
+    PicBut[4]->setVisible(false);
+}
+
+void frmKalmix::Sprache() {
+    auto text = [](int nr) { return GetLang(static_cast<std::int16_t>(SprachBasis + nr)); };
+    lblFrage->setText(text(105));
+    Label[0]->setText(text(109));
+    Label[1]->setText(text(107));
+    PicBut[0]->setToolTip(text(110));
+    PicBut[1]->setToolTip(text(111));
+    PicBut[2]->setToolTip(text(112));
+    PicBut[3]->setToolTip(text(116));
+    PicBut[4]->setToolTip(text(120));
+}
+
+void frmKalmix::PicBut_Click(int index) {
+    switch (index) {
+    case 0:
+        m_game.Start_Click();
+        break;
+    case 1:
+        if (MsgBox(GetLang(static_cast<std::int16_t>(SprachBasis + 124)), MsgButtons::YesNo,
+                   MsgIcon::Question, this) != MsgResult::Yes)
+            break;
+        if (LogFile) {
+            try {
+                LogNr().writeLine(QString());
+            } catch (const RuntimeError&) {
+                // the closing line is not worth an error at the very end
+            }
+            LogNr().close();
+        }
+        close();
+        return;
+    case 2:
+        m_game.Loesung_Click();
+        break;
+    default:
+        if (index >= 10 && index <= 16) {
+            SprachBasis = static_cast<std::int16_t>((index - 10) * 1000);
+            Sprache();
+            SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(SprachBasis));
+        }
+        break;
+    }
+    if (txtErgebnis->isVisible())
+        txtErgebnis->setFocus();
+}
+
+// ---------------------------------------------------------------- layout
+
+void frmKalmix::Form_Resize() {
+    if (isMinimized())
+        return;
+    LayoutInput in;
+    in.W = width();
+    in.H = height();
+    in.twipsPerPixel = twipsPerPixel();
+    in.board = picTafel->size();
+    in.panel = lblButBack->size();
+    in.stripWidth = m_stripWidth;
+    in.button = PicBut[0]->size();
+    in.languageButton = PicBut[10]->size();
+    in.figureHeight = imgMeter->height();
+    in.label0Width = Label[0]->width();
+    in.numberHeight = lblNumber->height();
+    in.timeHeight = lblTime->height();
+    in.geloest = m_game.Geloest;
+    in.aufgZahl = AufgZahl;
+    if (m_game.StartTimer)
+        in.elapsed = m_game.elapsedSeconds();
+    in.zeit = Zeit;
+    const Layout l = formLayout(in);
+
+    picTafel->move(l.board);
+    imgStift->setGeometry(l.barLeft, l.barTop, l.barWidth, imgStift->height());
+    imgMeter->move(static_cast<int>(std::lround(l.meterLeft)),
+                   static_cast<int>(std::lround(l.meterTop)));
+    m_meterLeft = l.meterLeft;
+    lblButBack->move(l.panel);
+    lblNumber->move(l.number);
+    Label[0]->move(l.label0);
+    lblTime->move(l.time);
+    Label[1]->move(l.label1);
+    lblToolbar->setGeometry(static_cast<int>(std::lround(l.stripLeft)), 0,
+                            static_cast<int>(std::lround(l.stripWidth)),
+                            static_cast<int>(std::lround(l.stripHeight)));
+    m_stripWidth = lblToolbar->width();
+    lblToolbar->setVisible(true);
+    for (int i = 0; i <= 16; ++i) {
+        if (!PicBut[i])
+            continue;
+        PicBut[i]->move(l.buttons[i].toPoint());
+    }
+    lblToolbar->lower();
+}
+
+void frmKalmix::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmKalmix::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    QLinearGradient sky(0, 0, 0, height());
+    sky.setColorAt(0, QColor(0xd8, 0xee, 0xff));
+    sky.setColorAt(1, QColor(0xb8, 0xdc, 0xf5));
+    p.fillRect(rect(), sky);
+}
+
+// ---------------------------------------------------------------- keys
+
+bool frmKalmix::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !m_keyPreview)
+        return QWidget::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    int code = 0;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        code = 13;
+    else if (key->key() == Qt::Key_Backspace)
+        code = 8;
+    else if (key->text().size() == 1 && key->key() != Qt::Key_Delete)
+        code = key->text().at(0).unicode();
+    else
+        return QWidget::eventFilter(watched, event); // arrows, Delete, Home...: not filtered
+    m_game.Form_KeyPress(code);
+    if (code == 0)
+        return true; // discarded
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- the board
+
+void frmKalmix::showTaskFrame(bool visible) {
+    fraUebung->setVisible(visible);
+}
+
+void frmKalmix::setTaskText(const QString& text) {
+    lblAufgabe->setText(text);
+    lblAufgabe->adjustSize();
+}
+
+QString frmKalmix::taskText() const {
+    return lblAufgabe->text();
+}
+void frmKalmix::showTaskText(bool visible) {
+    lblAufgabe->setVisible(visible);
+}
+void frmKalmix::showQuestion(bool visible) {
+    lblFrage->setVisible(visible);
+}
+
+void frmKalmix::openAnswerBox(bool pictureKind) {
+    if (pictureKind)
+        txtErgebnis->move(lblFrage->x() + lblFrage->width(), lblFrage->y() + px(700));
+    else
+        txtErgebnis->move(lblAufgabe->x() + lblAufgabe->width(),
+                          lblAufgabe->y() + (lblAufgabe->height() - txtErgebnis->height()) / 2);
+    // The right and wrong pictures appear just behind the answer.
+    for (QLabel* img : imgJaNein)
+        img->move(txtErgebnis->x() + txtErgebnis->width() + 12,
+                  txtErgebnis->y() + (txtErgebnis->height() - img->height()) / 2);
+    txtErgebnis->clear();
+    txtErgebnis->setVisible(true);
+    txtErgebnis->setReadOnly(false);
+    txtErgebnis->setFocus();
+}
+
+void frmKalmix::hideAnswerBox() {
+    txtErgebnis->setVisible(false);
+}
+QString frmKalmix::answerText() const {
+    return txtErgebnis->text();
+}
+
+void frmKalmix::setAnswerText(const QString& text) {
+    txtErgebnis->setText(text);
+    txtErgebnis->setCursorPosition(text.size());
+}
+
+void frmKalmix::showSymbol(int row, int slot, int symbol) {
+    if (row < 0 || row > 1 || slot < 0 || slot > 24 || symbol < 0 || symbol > 24)
+        raiseError(ErrNr::SubscriptOutOfRange);
+    QLabel* img = (row == 0 ? imgSymbolX : imgSymbolY)[slot];
+    img->setPixmap(picture(symbolPicture(symbol, row), QSize(32, 32)));
+    img->setVisible(true);
+}
+
+void frmKalmix::hideSymbol(int row, int slot) {
+    if (row < 0 || row > 1 || slot < 0 || slot > 24)
+        raiseError(ErrNr::SubscriptOutOfRange);
+    (row == 0 ? imgSymbolX : imgSymbolY)[slot]->setVisible(false);
+}
+
+void frmKalmix::showJaNein(int index, bool visible) {
+    if (index < 0 || index > 1)
+        raiseError(ErrNr::SubscriptOutOfRange);
+    imgJaNein[index]->setVisible(visible);
+}
+
+void frmKalmix::setButtonEnabled(int button, bool enabled) {
+    if (button < 0 || button > 16 || !PicBut[button])
+        raiseError(ErrNr::SubscriptOutOfRange);
+    PicBut[button]->setEnabled(enabled);
+}
+
+void frmKalmix::focusButton(int button) {
+    if (button >= 0 && button <= 16 && PicBut[button])
+        PicBut[button]->setFocus();
+}
+
+void frmKalmix::setNumber(const QString& text) {
+    lblNumber->setText(text);
+}
+void frmKalmix::setTime(const QString& text) {
+    lblTime->setText(text);
+}
+
+void frmKalmix::setKeyPreview(bool on) {
+    m_keyPreview = on;
+    // While an answer is judged the box keeps what was typed.
+    txtErgebnis->setReadOnly(!on);
+}
+
+int frmKalmix::barLeft() const {
+    return imgStift->x();
+}
+int frmKalmix::barWidth() const {
+    return imgStift->width();
+}
+
+void frmKalmix::setMeterLeft(double left) {
+    m_meterLeft = left;
+    imgMeter->move(static_cast<int>(std::lround(left)), imgMeter->y());
+}
+
+void frmKalmix::setMeterPicture(int icon) {
+    imgMeter->setPixmap(picture(QStringLiteral(":/ICON/%1").arg(icon), QSize(32, 32)));
+}
+
+} // namespace kalmix

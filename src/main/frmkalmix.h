@@ -1,0 +1,94 @@
+#pragma once
+
+#include "engine/board.h"
+#include "engine/game.h"
+
+#include <QWidget>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace kalmix {
+
+// The main window: the board with the task frame, the panel with the count and the clock,
+// the pencil bar with its figure and the toolbar. It shows the game (it is the game's Board)
+// and hands the game its keys while key preview is on.
+class frmKalmix : public QWidget, public Board {
+    Q_OBJECT
+public:
+    explicit frmKalmix(QWidget* parent = nullptr);
+    ~frmKalmix() override;
+
+    Game& game() { return m_game; }
+
+    // Puts the current language's texts on the window.
+    void Sprache();
+    void Form_Resize();
+    // The toolbar's click handler: 0 start, 1 end, 2 show solution, 3 options, 4 help,
+    // 10 to 16 the languages.
+    void PicBut_Click(int index);
+
+    // Board
+    void showTaskFrame(bool visible) override;
+    void setTaskText(const QString& text) override;
+    QString taskText() const override;
+    void showTaskText(bool visible) override;
+    void showQuestion(bool visible) override;
+    void openAnswerBox(bool pictureKind) override;
+    void hideAnswerBox() override;
+    QString answerText() const override;
+    void setAnswerText(const QString& text) override;
+    void showSymbol(int row, int slot, int symbol) override;
+    void hideSymbol(int row, int slot) override;
+    void showJaNein(int index, bool visible) override;
+    void setButtonEnabled(int button, bool enabled) override;
+    void focusButton(int button) override;
+    void setNumber(const QString& text) override;
+    void setTime(const QString& text) override;
+    void setKeyPreview(bool on) override;
+    bool keyPreview() const override { return m_keyPreview; }
+    int barLeft() const override;
+    int barWidth() const override;
+    double meterLeft() const override { return m_meterLeft; }
+    void setMeterLeft(double left) override;
+    void setMeterPicture(int icon) override;
+
+    // The controls, by their design names.
+    QLabel* picTafel = nullptr;
+    QWidget* fraUebung = nullptr;
+    QLabel* lblAufgabe = nullptr;
+    QLabel* lblFrage = nullptr;
+    QLineEdit* txtErgebnis = nullptr;
+    std::array<QLabel*, 2> imgJaNein{};
+    std::array<QLabel*, 25> imgSymbolX{};
+    std::array<QLabel*, 25> imgSymbolY{};
+    QLabel* imgStift = nullptr;
+    QLabel* imgMeter = nullptr;
+    QLabel* lblButBack = nullptr;
+    QLabel* lblNumber = nullptr;
+    QLabel* lblTime = nullptr;
+    std::array<QLabel*, 2> Label{};
+    QLabel* lblToolbar = nullptr;
+    std::array<QToolButton*, 17> PicBut{}; // 0 to 4 and 10 to 16
+
+    // Picture of a symbol in its first (row 0) or second (row 1) look.
+    static QString symbolPicture(int symbol, int row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void createBoard();
+    void createPanelAndToolbar();
+
+    Game m_game;
+    bool m_keyPreview = false;
+    double m_meterLeft = 0;
+    int m_stripWidth = 36;
+};
+
+} // namespace kalmix

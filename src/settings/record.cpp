@@ -1,0 +1,151 @@
+#include "settings/record.h"
+
+#include "errors/procedure.h"
+#include "errors/runtimeerror.h"
+#include "services/lang.h"
+#include "services/msgbox.h"
+#include "services/settings.h"
+
+#include <algorithm>
+
+namespace kalmix {
+
+QString aktiv;
+std::int16_t Uebung = 0;
+std::int16_t MaxSum = 0;
+std::int16_t MinSum = 0;
+std::int16_t Null = 0;
+std::array<std::int16_t, 25> SymbolListe{};
+std::int16_t SymbolZahl = 0;
+std::array<std::int16_t, 20> FaktorListe{};
+std::int16_t FaktorZahl = 0;
+std::int16_t NullFaktor = 0;
+QString SignMul;
+QString SignDiv;
+std::int16_t AufgZahl = 0;
+std::int16_t Zeit = 0;
+std::int16_t Animation = 0;
+std::int16_t Hilfe = 0;
+std::int16_t LogFile = 0;
+
+namespace {
+constexpr std::int16_t kBounds[9] = {10, 20, 50, 100, 200, 500, 9, 19, 6};
+}
+
+void resetRecord() {
+    aktiv.clear();
+    Uebung = MaxSum = MinSum = Null = 0;
+    SymbolListe.fill(0);
+    FaktorListe.fill(0);
+    SymbolZahl = FaktorZahl = NullFaktor = 0;
+    SignMul.clear();
+    SignDiv.clear();
+    AufgZahl = Zeit = Animation = Hilfe = LogFile = 0;
+}
+
+std::int16_t rangeBound(int option) {
+    if (option < 0 || option > 8)
+        raiseError(ErrNr::SubscriptOutOfRange);
+    return kBounds[option];
+}
+
+int rangeOption(int bound) {
+    for (int i = 0; i < 9; ++i) {
+        if (kBounds[i] == bound)
+            return i;
+    }
+    return -1;
+}
+
+std::int16_t minSumFor(std::int16_t maxSum) {
+    switch (maxSum) {
+    case 6:
+    case 9:
+    case 10:
+        return 2;
+    case 19:
+    case 20:
+        return 11;
+    case 100:
+        return 31;
+    case 200:
+    case 500:
+        return 101;
+    default:
+        return 21;
+    }
+}
+
+std::int16_t factorOfBox(int box) {
+    return box == 19 ? 0 : static_cast<std::int16_t>(box + 2);
+}
+
+bool tickAt(const QString& ticks, int box) {
+    return box >= 0 && box < ticks.size() && ticks[box] == u'1';
+}
+
+QString mulSignOption(int option) {
+    static const QString signs[3] = {QStringLiteral("·"), QStringLiteral("x"), QStringLiteral("*")};
+    return signs[std::clamp(option, 0, 2)];
+}
+
+QString divSignOption(int option) {
+    static const QString signs[3] = {QStringLiteral(":"), QStringLiteral("/"), QStringLiteral("÷")};
+    return signs[std::clamp(option, 0, 2)];
+}
+
+bool applySettings(const SettingsControls& c, const std::function<void()>& save) {
+    bool completed = false;
+    Procedure("frmUebung", "cmdOptOK_Click")
+        .run({
+            [&] {
+                LogFile = truth(c.logFile);
+                Hilfe = truth(c.hilfe);
+                Animation = truth(c.animation);
+            },
+            [&] {
+                if (Uebung != 0 && Uebung != 1)
+                    return;
+                SymbolListe.fill(0);
+                SymbolZahl = 0;
+                for (int k = 0; k < 25; ++k) {
+                    if (c.symbols[k])
+                        SymbolListe[SymbolZahl++] = static_cast<std::int16_t>(k);
+                }
+                if (SymbolZahl == 0) {
+                    SymbolZahl = 1; // the single symbol 0, and nothing else is applied
+                    exitProcedure();
+                }
+            },
+            [&] {
+                if (Uebung != 4 && Uebung != 5 && Uebung != 7 && Uebung != 8)
+                    return;
+                FaktorZahl = 0;
+                for (int i = 0; i < 20; ++i) {
+                    FaktorListe[i] = 0;
+                    if (c.factors[i])
+                        FaktorListe[FaktorZahl++] = factorOfBox(i);
+                }
+                if (FaktorZahl == 0) {
+                    MsgBox(GetLang(static_cast<std::int16_t>(SprachBasis + 176)), MsgButtons::Ok,
+                           MsgIcon::Exclamation);
+                    exitProcedure();
+                }
+            },
+            [&] {
+                if (!c.name.isEmpty() && save)
+                    save();
+            },
+            [&] { MinSum = minSumFor(MaxSum); },
+            [&] {
+                SignMul = u' ' + mulSignOption(c.signMulOption);
+                SaveIni(QStringLiteral("Optionen"), QStringLiteral("SignMul"), SignMul);
+                SignDiv = u' ' + divSignOption(c.signDivOption);
+                SaveIni(QStringLiteral("Optionen"), QStringLiteral("SignDiv"), SignDiv);
+                completed = true;
+            },
+        });
+    return completed;
+}
+
+} // namespace kalmix
