@@ -1,6 +1,7 @@
 #include "main/frmkalmix.h"
 
 #include "engine/practicelog.h"
+#include "errors/procedure.h"
 #include "errors/runtimeerror.h"
 #include "main/layout.h"
 #include "services/appinfo.h"
@@ -8,10 +9,14 @@
 #include "services/msgbox.h"
 #include "services/pictures.h"
 #include "services/settings.h"
+#include "services/sound.h"
 #include "services/twips.h"
+#include "settings/frmuebung.h"
 #include "settings/record.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,11 +68,138 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     resize(kDesignClient);
     setMinimumSize(320, 240);
     qApp->installEventFilter(this);
-    Sprache();
+    m_game.showSettingsWizard = [this] { showSettingsWizard(); };
+    m_game.ComboAktualisieren = [this] { ComboAktualisieren(); };
+    Form_Load();
 }
 
 frmKalmix::~frmKalmix() {
     qApp->removeEventFilter(this);
+    delete m_uebung;
+}
+
+void frmKalmix::Form_Load() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Procedure("frmKalmix", "Form_Load")
+        .run({
+            [&] { ComboAktualisieren(); },
+            [&] { uebung().txtName->setText(aktiv); },
+            [&] { uebung().BenutzerLaden(); },
+            [&] { Sprache(); },
+            [&] {
+                // On a first start nothing is stored yet: the language the splash chose from
+                // the locale stays, rather than falling back to German.
+                SprachBasis =
+                    GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), SprachBasis);
+            },
+            [&] {
+                PlaySound = GetIniInt(QStringLiteral("Optionen"), QStringLiteral("PlaySound"), -1);
+            },
+        });
+    QApplication::restoreOverrideCursor();
+}
+
+void frmKalmix::closeEvent(QCloseEvent* event) {
+    // The program ends with its main window; every line of the log is already on disk.
+    event->accept();
+    LogNr().close();
+    QCoreApplication::quit();
+}
+
+void frmKalmix::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Form_Activate();
+}
+
+void frmKalmix::Form_Activate() {
+    if (m_aktiviert)
+        return;
+    int sprachIndex = 0;
+    Procedure("frmKalmix", "Form_Activate")
+        .run({
+            [&] { sprachIndex = QString::number(SprachBasis).left(1).toInt(); },
+            [&] { PicBut_Click(sprachIndex + 10); },
+            [&] {
+                SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(SprachBasis));
+            },
+            [&] {
+                if (!aktiv.isEmpty()) {
+                    cmbName->setCurrentText(aktiv);
+                    uebung().txtName->setText(aktiv);
+                    cmbName->setEnabled(true);
+                } else {
+                    cmbName->setEnabled(false);
+                }
+            },
+            [&] { m_aktiviert = true; },
+        });
+}
+
+frmUebung& frmKalmix::uebung() {
+    if (!m_uebung)
+        m_uebung = new frmUebung(this);
+    return *m_uebung;
+}
+
+void frmKalmix::showSettingsWizard() {
+    uebung().showModal();
+    if (m_uebung && m_uebung->unloaded()) {
+        delete m_uebung;
+        m_uebung = nullptr;
+    }
+}
+
+void frmKalmix::ComboAktualisieren() {
+    Procedure("frmKalmix", "ComboAktualisieren")
+        .run({
+            [&] {
+                const QSignalBlocker quiet(cmbName);
+                cmbName->clear();
+            },
+            [&] {
+                const QSignalBlocker quiet(cmbName);
+                for (int n = 1;; ++n) {
+                    const QString name = GetIniString(QStringLiteral("Benutzer"),
+                                                      QStringLiteral("Name%1").arg(n), {});
+                    if (name.isEmpty())
+                        break;
+                    cmbName->addItem(name);
+                }
+            },
+            [&] {
+                aktiv = GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"),
+                                     QString(255, u' '));
+            },
+            [&] {
+                if (aktiv.isEmpty())
+                    return;
+                const QSignalBlocker quiet(cmbName);
+                cmbName->setCurrentText(aktiv);
+                cmbName->setEnabled(true);
+            },
+        });
+}
+
+void frmKalmix::cmbName_Click() {
+    Procedure("frmKalmix", "cmbName_click")
+        .run({
+            [&] {
+                if (!isVisible())
+                    exitProcedure();
+            },
+            [&] { aktiv = cmbName->currentText(); },
+            [&] { uebung().BenutzerLaden(); },
+            [&] { m_game.stopTimer(); },
+            [&] { SaveIni(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), aktiv); },
+            [&] {
+                if (txtErgebnis->isVisible())
+                    txtErgebnis->setFocus();
+            },
+            [&] {
+                if (!aktiv.isEmpty())
+                    m_game.Start_Click();
+            },
+        });
 }
 
 void frmKalmix::createBoard() {
@@ -75,6 +207,14 @@ void frmKalmix::createBoard() {
     picTafel->setObjectName(QStringLiteral("picTafel"));
     picTafel->setFixedSize(kBoardSize);
     picTafel->setPixmap(picture(QStringLiteral(":/pictures/board.svg"), kBoardSize));
+
+    cmbName = new QComboBox(picTafel);
+    cmbName->setObjectName(QStringLiteral("cmbName"));
+    cmbName->setGeometry(px(2400), px(360), px(3255), px(570));
+    cmbName->setFont(boardFont(14, false));
+    cmbName->setEditable(false);
+    cmbName->setEnabled(false);
+    connect(cmbName, &QComboBox::activated, this, [this] { cmbName_Click(); });
 
     fraUebung = new QWidget(picTafel);
     fraUebung->setObjectName(QStringLiteral("fraUebung"));
@@ -116,7 +256,7 @@ void frmKalmix::createBoard() {
 
     // Two rows of picture slots below the question.
     const int rowTop = lblFrage->y() + static_cast<int>(1.1 * lblFrage->height());
-    const int step = 42;
+    const int step = static_cast<int>(1.25 * 32); // a quarter picture apart
     for (int i = 0; i < 25; ++i) {
         for (int row = 0; row < 2; ++row) {
             auto* img = new QLabel(fraUebung);
@@ -219,7 +359,6 @@ void frmKalmix::createPanelAndToolbar() {
     // The solution button is usable only during a game; options and help come with the
     // settings wizard and the help window.
     PicBut[2]->setEnabled(false);
-    PicBut[3]->setVisible(false);
     PicBut[4]->setVisible(false);
 }
 
@@ -256,6 +395,12 @@ void frmKalmix::PicBut_Click(int index) {
         return;
     case 2:
         m_game.Loesung_Click();
+        break;
+    case 3:
+        m_game.Unsichtbar();
+        m_game.stopTimer();
+        showSettingsWizard();
+        ComboAktualisieren();
         break;
     default:
         if (index >= 10 && index <= 16) {

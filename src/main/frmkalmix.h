@@ -6,11 +6,14 @@
 #include <QWidget>
 #include <array>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QToolButton;
 
 namespace kalmix {
+
+class frmUebung;
 
 // The main window: the board with the task frame, the panel with the count and the clock,
 // the pencil bar with its figure and the toolbar. It shows the game (it is the game's Board)
@@ -25,6 +28,14 @@ public:
 
     // Puts the current language's texts on the window.
     void Sprache();
+    // Refills the player list from the settings file and selects the active player.
+    void ComboAktualisieren();
+    // The user picked a player: load the profile and start a game at once.
+    void cmbName_Click();
+    // The settings window, loaded (hidden) when it is not.
+    frmUebung& uebung();
+    // Shows the settings window modally; a window unloaded by OK or Cancel is let go.
+    void showSettingsWizard();
     void Form_Resize();
     // The toolbar's click handler: 0 start, 1 end, 2 show solution, 3 options, 4 help,
     // 10 to 16 the languages.
@@ -57,6 +68,7 @@ public:
 
     // The controls, by their design names.
     QLabel* picTafel = nullptr;
+    QComboBox* cmbName = nullptr;
     QWidget* fraUebung = nullptr;
     QLabel* lblAufgabe = nullptr;
     QLabel* lblFrage = nullptr;
@@ -77,15 +89,21 @@ public:
     static QString symbolPicture(int symbol, int row);
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void Form_Load();
+    void Form_Activate();
     void createBoard();
     void createPanelAndToolbar();
 
     Game m_game;
+    frmUebung* m_uebung = nullptr;
+    bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;
     int m_stripWidth = 36;

@@ -1,13 +1,16 @@
 #include "main/startup.h"
 
+#include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
+#include "services/pictures.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 
 #include <QApplication>
+#include <memory>
 
 namespace kalmix {
 
@@ -16,11 +19,9 @@ int runKalmix(QApplication& app) {
     app.setApplicationName(QString::fromLatin1(kProgramTitle));
     Fehlerwart::install();
 
-    SprachBasis = startLanguage();
-    WriteLanguageCopy();
-
-    frmKalmix window;
-    window.show();
+    loadFonts();
+    // The About box starts as the splash: language, language file, then the main window.
+    std::unique_ptr<frmKalmix> window(frmInfo::startUp());
     return app.exec();
 }
 

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace kalmix {
+
+// The settings window: a wizard of seven pages where a player is chosen or created and the
+// exercise settings are made. It stays loaded but hidden while Kalmix runs; its controls are
+// the working store of the active player's settings. OK and Cancel unload it; the next use
+// loads a new one, which reads the player list and the active player's profile again.
+class frmUebung : public QDialog {
+    Q_OBJECT
+public:
+    // Loads the window hidden: player list and the active player's profile (which, the window
+    // being hidden, ends with the apply step).
+    explicit frmUebung(QWidget* parent = nullptr);
+    ~frmUebung() override;
+
+    // Shows the window modally; returns when it was unloaded or hidden again.
+    void showModal();
+    // OK or Cancel (or the close box) unloaded the window: its owner deletes it.
+    bool unloaded() const { return m_unloaded; }
+
+    void Sprache();
+    void BenutzerLaden();
+    void BenutzerSpeichern();
+    void cmdWeiter_Click();
+    void cmdZurueck_Click();
+    void cmdOptOK_Click();
+    void cmdCancel_Click();
+    void cmdDelEntry_Click();
+    void cmdViewLog_Click();
+    void cmdDelLogfile_Click();
+    void txtName_LostFocus();
+    void lstName_Click();
+
+    int Seite = 0; // the page shown
+
+    // The controls, by their design names.
+    std::array<QWidget*, 7> fraDialog{};
+    std::array<QLabel*, 7> lblHeading{};
+    QLineEdit* txtName = nullptr;
+    QListWidget* lstName = nullptr;
+    QPushButton* cmdDelEntry = nullptr;
+    std::array<QRadioButton*, 9> optUebung{};
+    std::array<QCheckBox*, 25> chkSymbol{};
+    std::array<QLabel*, 25> imgSymbolY{};
+    std::array<QRadioButton*, 9> optAddition{};
+    QCheckBox* chkNull = nullptr;
+    std::array<QCheckBox*, 20> chkFaktor{};
+    std::array<QRadioButton*, 3> optSignMul{};
+    std::array<QRadioButton*, 3> optSignDiv{};
+    QLabel* lblSignMul = nullptr;
+    QLabel* lblSignDiv = nullptr;
+    QCheckBox* chkSound = nullptr;
+    QCheckBox* chkProgAnim = nullptr;
+    std::array<QRadioButton*, 2> optAufgZeit{};
+    QLineEdit* txtAufgaben = nullptr;
+    QScrollBar* vscAufgaben = nullptr;
+    QLineEdit* txtZeit = nullptr;
+    QScrollBar* vscZeit = nullptr;
+    QCheckBox* chkTipp = nullptr;
+    QCheckBox* chkLogfile = nullptr;
+    QPushButton* cmdViewLog = nullptr;
+    QPushButton* cmdDelLogfile = nullptr;
+    QPushButton* cmdZurueck = nullptr;
+    QPushButton* cmdWeiter = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdOptOK = nullptr;
+
+    // The pages Next visits for an exercise kind.
+    static QList<int> route(int uebung);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override; // Escape presses Cancel
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createPages();
+    void connectHandlers();
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+    void unload();
+    void loadPlayerList();
+    void savePlayerList();
+    void txtName_Change();
+    void showPage(int page);
+    void hidePage(int page);
+    bool checkTicks(); // the symbol and factor checks of Next and Back
+    bool shown() const;
+    int selectedKind() const;
+    void fitPages();
+
+    bool m_unloaded = false;
+    bool m_inCompletion = false;
+    bool m_shownModal = false;
+};
+
+} // namespace kalmix
