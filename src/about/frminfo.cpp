@@ -128,6 +128,11 @@ frmKalmix* frmInfo::startUp() {
                     [&] { main = new frmKalmix; },
                     [&] { Gestartet = true; },
                     [&] {
+                        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                            const QRect area = screen->availableGeometry();
+                            main->move(area.x() + (area.width() - main->width()) / 2,
+                                       area.y() + (area.height() - main->height()) / 2);
+                        }
                         if (!main->isVisible())
                             main->show();
                     },

@@ -1,10 +1,13 @@
 #include "main/frmkalmix.h"
 
+#include "about/frminfo.h"
 #include "engine/practicelog.h"
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
+#include "main/helpwindow.h"
 #include "main/layout.h"
 #include "services/appinfo.h"
+#include "services/desktop.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/pictures.h"
@@ -20,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QToolButton>
 #include <cmath>
@@ -82,10 +86,15 @@ void frmKalmix::Form_Load() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     Procedure("frmKalmix", "Form_Load")
         .run({
+            [&] {
+                if (twipsPerPixel() < 15)
+                    positionieren();
+            },
             [&] { ComboAktualisieren(); },
             [&] { uebung().txtName->setText(aktiv); },
             [&] { uebung().BenutzerLaden(); },
             [&] { Sprache(); },
+            [&] { placeSymbolRows(); },
             [&] {
                 // On a first start nothing is stored yet: the language the splash chose from
                 // the locale stays, rather than falling back to German.
@@ -104,6 +113,51 @@ void frmKalmix::closeEvent(QCloseEvent* event) {
     event->accept();
     LogNr().close();
     QCoreApplication::quit();
+}
+
+void frmKalmix::positionieren() {
+    Procedure("frmKalmix", "positionieren")
+        .run({
+            [&] {
+                const int w = fraUebung->width(), h = fraUebung->height();
+                fraUebung->setGeometry(half(picTafel->width() - 0.8 * w),
+                                       half(picTafel->height() - 0.6 * h),
+                                       static_cast<int>(0.8 * w), static_cast<int>(0.75 * h));
+            },
+            [&] { cmbName->move(half(picTafel->width() - cmbName->width()), cmbName->y()); },
+            [&] { lblFrage->move(px(300), px(220)); },
+            [&] {
+                cmbName->setFont(boardFont(14, false));
+                for (QWidget* w :
+                     {static_cast<QWidget*>(lblFrage), static_cast<QWidget*>(lblAufgabe),
+                      static_cast<QWidget*>(txtErgebnis)})
+                    w->setFont(boardFont(24));
+            },
+            [&] { lblAufgabe->move(px(200), static_cast<int>(1.5 * lblAufgabe->height())); },
+            [&] {
+                imgSymbolX[0]->move(px(200),
+                                    lblFrage->y() + static_cast<int>(1.1 * lblFrage->height()));
+            },
+            [&] {
+                imgSymbolY[0]->move(px(200), imgSymbolX[0]->y() +
+                                                 static_cast<int>(1.5 * imgSymbolX[0]->height()));
+            },
+            [&] {
+                imgJaNein[0]->move(static_cast<int>(0.8 * imgJaNein[0]->x()),
+                                   static_cast<int>(0.8 * imgJaNein[0]->y()));
+            },
+            [&] { imgJaNein[1]->move(imgJaNein[0]->pos()); },
+        });
+}
+
+void frmKalmix::placeSymbolRows() {
+    // Pictures 1 to 24 follow picture 0 of their row, a quarter of a picture apart.
+    for (int i = 1; i < 25; ++i) {
+        imgSymbolX[i]->move(imgSymbolX[i - 1]->x() +
+                                static_cast<int>(1.25 * imgSymbolX[i]->width()),
+                            imgSymbolX[0]->y());
+        imgSymbolY[i]->move(imgSymbolX[i]->x(), imgSymbolY[0]->y());
+    }
 }
 
 void frmKalmix::showEvent(QShowEvent* event) {
@@ -256,14 +310,13 @@ void frmKalmix::createBoard() {
 
     // Two rows of picture slots below the question.
     const int rowTop = lblFrage->y() + static_cast<int>(1.1 * lblFrage->height());
-    const int step = static_cast<int>(1.25 * 32); // a quarter picture apart
     for (int i = 0; i < 25; ++i) {
         for (int row = 0; row < 2; ++row) {
             auto* img = new QLabel(fraUebung);
             img->setObjectName(
                 QStringLiteral("imgSymbol%1_%2").arg(QLatin1Char(row == 0 ? 'X' : 'Y')).arg(i));
             img->setFixedSize(32, 32);
-            img->move(px(200) + i * step, rowTop + row * 48);
+            img->move(px(200), rowTop + row * 48);
             img->setVisible(false);
             (row == 0 ? imgSymbolX : imgSymbolY)[i] = img;
         }
@@ -359,7 +412,19 @@ void frmKalmix::createPanelAndToolbar() {
     // The solution button is usable only during a game; options and help come with the
     // settings wizard and the help window.
     PicBut[2]->setEnabled(false);
-    PicBut[4]->setVisible(false);
+
+    mnuHilfe = new QMenu(QStringLiteral("&Hilfe"), this);
+    mnuHilfe->setObjectName(QStringLiteral("mnuHilfe"));
+    mnuOnlinehilfe = mnuHilfe->addAction(QStringLiteral("Online&hilfe"));
+    mnuHilfe->addSeparator();
+    mnuHomepage = mnuHilfe->addAction(QStringLiteral("&Orbelt's Homepage..."));
+    mnuEMail = mnuHilfe->addAction(QStringLiteral("&E-Mail an Orbelt..."));
+    mnuHilfe->addSeparator();
+    mnuUeber = mnuHilfe->addAction(QStringLiteral("&Über..."));
+    connect(mnuOnlinehilfe, &QAction::triggered, this, [this] { mnuOnlinehilfe_Click(); });
+    connect(mnuHomepage, &QAction::triggered, this, [this] { mnuHomepage_Click(); });
+    connect(mnuEMail, &QAction::triggered, this, [this] { mnuEMail_Click(); });
+    connect(mnuUeber, &QAction::triggered, this, [this] { mnuUeber_Click(); });
 }
 
 void frmKalmix::Sprache() {
@@ -372,6 +437,9 @@ void frmKalmix::Sprache() {
     PicBut[2]->setToolTip(text(112));
     PicBut[3]->setToolTip(text(116));
     PicBut[4]->setToolTip(text(120));
+    mnuEMail->setText(text(122));
+    mnuOnlinehilfe->setText(text(121));
+    mnuUeber->setText(text(123));
 }
 
 void frmKalmix::PicBut_Click(int index) {
@@ -402,6 +470,9 @@ void frmKalmix::PicBut_Click(int index) {
         showSettingsWizard();
         ComboAktualisieren();
         break;
+    case 4:
+        mnuHilfe->popup(QCursor::pos());
+        break;
     default:
         if (index >= 10 && index <= 16) {
             SprachBasis = static_cast<std::int16_t>((index - 10) * 1000);
@@ -412,6 +483,39 @@ void frmKalmix::PicBut_Click(int index) {
     }
     if (txtErgebnis->isVisible())
         txtErgebnis->setFocus();
+}
+
+// ---------------------------------------------------------------- help menu
+
+QString frmKalmix::emailAddress() {
+    return QStringLiteral("mailto:") + supportEmail() + QStringLiteral("?Subject=") +
+           QLatin1String(kProgramTitle);
+}
+
+void frmKalmix::mnuOnlinehilfe_Click() {
+    Procedure("frmKalmix", "mnuOnlinehilfe_Click").run({[&] {
+        if (!m_help)
+            m_help = new HelpWindow(this);
+        m_help->showIndex(SprachBasis);
+        m_help->show();
+        m_help->raise();
+        m_help->activateWindow();
+    }});
+}
+
+void frmKalmix::mnuHomepage_Click() {
+    Procedure("frmKalmix", "mnuHomepage_Click").run({[&] { ShellOpen(QUrl(homePage())); }});
+}
+
+void frmKalmix::mnuEMail_Click() {
+    Procedure("frmKalmix", "mnuEMail_Click").run({[&] { ShellOpen(QUrl(emailAddress())); }});
+}
+
+void frmKalmix::mnuUeber_Click() {
+    Procedure("frmKalmix", "mnuUeber_Click").run({[&] {
+        frmInfo about(this);
+        about.exec();
+    }});
 }
 
 // ---------------------------------------------------------------- layout

@@ -7,6 +7,8 @@
 #include <array>
 
 class QComboBox;
+class QMenu;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -14,6 +16,7 @@ class QToolButton;
 namespace kalmix {
 
 class frmUebung;
+class HelpWindow;
 
 // The main window: the board with the task frame, the panel with the count and the clock,
 // the pencil bar with its figure and the toolbar. It shows the game (it is the game's Board)
@@ -36,6 +39,15 @@ public:
     frmUebung& uebung();
     // Shows the settings window modally; a window unloaded by OK or Cancel is let go.
     void showSettingsWizard();
+
+    // The help menu.
+    void mnuOnlinehilfe_Click();
+    void mnuHomepage_Click();
+    void mnuEMail_Click();
+    void mnuUeber_Click();
+    // "mailto:", the support address, "?Subject=" and the program title.
+    static QString emailAddress();
+    HelpWindow* helpWindow() const { return m_help; }
     void Form_Resize();
     // The toolbar's click handler: 0 start, 1 end, 2 show solution, 3 options, 4 help,
     // 10 to 16 the languages.
@@ -84,6 +96,11 @@ public:
     std::array<QLabel*, 2> Label{};
     QLabel* lblToolbar = nullptr;
     std::array<QToolButton*, 17> PicBut{}; // 0 to 4 and 10 to 16
+    QMenu* mnuHilfe = nullptr;
+    QAction* mnuOnlinehilfe = nullptr;
+    QAction* mnuHomepage = nullptr;
+    QAction* mnuEMail = nullptr;
+    QAction* mnuUeber = nullptr;
 
     // Picture of a symbol in its first (row 0) or second (row 1) look.
     static QString symbolPicture(int symbol, int row);
@@ -98,11 +115,15 @@ protected:
 private:
     void Form_Load();
     void Form_Activate();
+    // Large fonts: a smaller task frame, larger task texts.
+    void positionieren();
+    void placeSymbolRows();
     void createBoard();
     void createPanelAndToolbar();
 
     Game m_game;
     frmUebung* m_uebung = nullptr;
+    HelpWindow* m_help = nullptr;
     bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;

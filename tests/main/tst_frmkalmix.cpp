@@ -1,0 +1,239 @@
+#include "engine/practicelog.h"
+#include "main/frmkalmix.h"
+#include "services/lang.h"
+#include "services/resfiles.h"
+#include "services/settings.h"
+#include "settings/record.h"
+#include "support/fakes.h"
+#include "support/testenv.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolButton>
+
+using namespace kalmix;
+using namespace kalmix::test;
+
+namespace {
+
+// A main window with the fakes of a test: program directory, clock, scheduler, random.
+struct WindowEnv : TestEnv {
+    FakeScheduler scheduler{&clock};
+    ScriptedRandom random;
+    std::unique_ptr<frmKalmix> window;
+
+    explicit WindowEnv(int uebung = 2) {
+        WriteLanguageCopy();
+        SprachBasis = 0;
+        window = std::make_unique<frmKalmix>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        useTypicalRecord(uebung);
+    }
+    ~WindowEnv() {
+        window.reset();
+        resetRecord();
+    }
+
+    // Lets the game's waits run out until a task waits for its answer.
+    bool awaitTask() {
+        for (int i = 0; i < 400; ++i) {
+            if (window->txtErgebnis->isVisible() && window->keyPreview() &&
+                !window->game().judging() && !window->game().presenting())
+                return true;
+            scheduler.advance(50);
+        }
+        return false;
+    }
+
+    // The answer to the arithmetic task on the board.
+    long long answerOnBoard() const {
+        static const QRegularExpression task(QStringLiteral("^\\s*(\\d+)\\s*(\\S)\\s*(\\d+) = $"));
+        const auto m = task.match(window->lblAufgabe->text());
+        if (!m.hasMatch())
+            return -1;
+        const long long a = m.captured(1).toLongLong(), b = m.captured(3).toLongLong();
+        const QString op = m.captured(2);
+        if (op == u"+")
+            return a + b;
+        if (op == u"-")
+            return a - b;
+        if (op == u":")
+            return b ? a / b : 0;
+        return a * b;
+    }
+
+    void typeAnswer(long long value) {
+        QTest::keyClicks(window->txtErgebnis, QString::number(value));
+        QTest::keyClick(window->txtErgebnis, Qt::Key_Return);
+    }
+};
+
+} // namespace
+
+class TestFrmKalmix : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { initResources(); }
+    void keyFilterLetsOnlyDigitsThrough();
+    void keyPreviewCoversTheWholeWindow();
+    void wholeGameWithTheKeyboard();
+    void newGameDuringThePictures();
+    void endQuestion();
+    void languageButtons();
+    void emailAddress();
+};
+
+void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
+    WindowEnv env;
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(env.awaitTask());
+    QVERIFY(env.window->txtErgebnis->hasFocus());
+    QTest::keyClicks(env.window->txtErgebnis, QStringLiteral("12a-3 x"));
+    QCOMPARE(env.window->txtErgebnis->text(), QStringLiteral("123"));
+    QTest::keyClick(env.window->txtErgebnis, Qt::Key_Backspace);
+    QCOMPARE(env.window->txtErgebnis->text(), QStringLiteral("12"));
+    // Arrow keys are no characters: they move the caret as usual.
+    QTest::keyClick(env.window->txtErgebnis, Qt::Key_Left);
+    QTest::keyClicks(env.window->txtErgebnis, QStringLiteral("9"));
+    QCOMPARE(env.window->txtErgebnis->text(), QStringLiteral("192"));
+}
+
+void TestFrmKalmix::keyPreviewCoversTheWholeWindow() {
+    WindowEnv env;
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(env.awaitTask());
+    QTest::keyClicks(env.window->txtErgebnis, QString::number(env.answerOnBoard()));
+    // Enter pressed on another control of the window judges the answer box.
+    env.window->PicBut[10]->setFocus();
+    QTest::keyClick(env.window->PicBut[10], Qt::Key_Return);
+    QVERIFY(env.window->imgJaNein[0]->isVisible());
+    env.scheduler.advance(450); // the figure's steps come before the count
+    QCOMPARE(env.window->lblNumber->text(), QStringLiteral("1"));
+    // While the answer is judged the box keeps what was typed, and a second Enter counts for
+    // nothing.
+    const QString typed = env.window->txtErgebnis->text();
+    QTest::keyClicks(env.window->txtErgebnis, QStringLiteral("5"));
+    QTest::keyClick(env.window->txtErgebnis, Qt::Key_Return);
+    QCOMPARE(env.window->txtErgebnis->text(), typed);
+    QCOMPARE(env.window->lblNumber->text(), QStringLiteral("1"));
+}
+
+void TestFrmKalmix::wholeGameWithTheKeyboard() {
+    WindowEnv env;
+    LogFile = kTrue;
+    env.clock.wall = QDateTime(QDate(2026, 12, 7), QTime(15, 11, 14));
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(!env.window->PicBut[0]->isEnabled());
+    QVERIFY(env.window->PicBut[2]->isEnabled());
+    int wrong = 0, helped = 0;
+    for (int task = 0; task < 10; ++task) {
+        QVERIFY2(env.awaitTask(), qPrintable(QStringLiteral("task %1").arg(task)));
+        const long long answer = env.answerOnBoard();
+        QVERIFY(answer >= 0);
+        if (task == 3) {
+            env.typeAnswer(answer + 1);
+            QVERIFY(env.window->imgJaNein[1]->isVisible());
+            env.scheduler.advance(1000);
+            QVERIFY(!env.window->imgJaNein[1]->isVisible());
+            QVERIFY(env.window->txtErgebnis->text().isEmpty()); // the same task again
+            ++wrong;
+        }
+        if (task == 6) {
+            QTest::mouseClick(env.window->PicBut[2], Qt::LeftButton);
+            QCOMPARE(env.window->txtErgebnis->text(), QString::number(answer));
+            env.scheduler.advance(200);
+            QVERIFY(env.window->imgJaNein[0]->isVisible());
+            ++helped;
+            env.scheduler.advance(1000);
+            QVERIFY(env.awaitTask());
+            // A helped answer is not counted: this task needs solving all the same.
+            QCOMPARE(env.window->lblNumber->text(), QString::number(task));
+            env.typeAnswer(env.answerOnBoard());
+            continue;
+        }
+        env.typeAnswer(answer);
+        QVERIFY(env.window->imgJaNein[0]->isVisible());
+    }
+    env.scheduler.advance(2000);
+    QCOMPARE(env.window->lblNumber->text(), QStringLiteral("10"));
+    QVERIFY(!env.window->fraUebung->isVisible());
+    QVERIFY(env.window->PicBut[0]->isEnabled());
+    QVERIFY(!env.window->PicBut[2]->isEnabled());
+    QVERIFY(!env.window->keyPreview());
+    const QStringList lines = QString::fromUtf8(env.readFile(QStringLiteral("Kalmix_Log.txt")))
+                                  .split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.count(QString()), 2 + 1); // around the header, and after the last line
+    QCOMPARE(lines.filter(QStringLiteral("Falsch!")).size(), wrong);
+    QCOMPARE(lines.filter(QStringLiteral("mit Hilfestellung!")).size(), helped);
+    QCOMPARE(lines.size(), 3 + 10 + wrong + helped + 1);
+}
+
+void TestFrmKalmix::newGameDuringThePictures() {
+    WindowEnv env(0);
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    env.scheduler.advance(500); // some pictures are up
+    QVERIFY(env.window->game().presenting());
+    QVERIFY(!env.window->PicBut[2]->isEnabled());
+    // Picking a player in the list starts a new game at once.
+    SaveIni(QStringLiteral("Benutzer"), QStringLiteral("Name1"), QStringLiteral("Anna"));
+    env.window->ComboAktualisieren();
+    useTypicalRecord(0);
+    env.window->cmbName->setCurrentIndex(0);
+    env.window->cmbName_Click();
+    QVERIFY(env.awaitTask());
+    int shown = 0;
+    for (QLabel* img : env.window->imgSymbolX)
+        shown += img->isVisible() ? 1 : 0;
+    QCOMPARE(shown, env.window->game().Ergebnis);
+    env.scheduler.advance(5000); // nothing of the first game comes back
+    shown = 0;
+    for (QLabel* img : env.window->imgSymbolX)
+        shown += img->isVisible() ? 1 : 0;
+    QCOMPARE(shown, env.window->game().Ergebnis);
+    QCOMPARE(GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), {}),
+             QStringLiteral("Anna"));
+}
+
+void TestFrmKalmix::endQuestion() {
+    WindowEnv env;
+    LogFile = kTrue;
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(env.awaitTask());
+    env.answers = {MsgResult::No};
+    QTest::mouseClick(env.window->PicBut[1], Qt::LeftButton);
+    QCOMPARE(env.messages.size(), 1);
+    QCOMPARE(env.messages[0].text, QStringLiteral("Wirklich schon aufhören?"));
+    QCOMPARE(env.messages[0].icon, MsgIcon::Question);
+    QVERIFY(env.window->isVisible());
+    QVERIFY(env.window->txtErgebnis->hasFocus());
+    env.answers = {MsgResult::Yes};
+    QTest::mouseClick(env.window->PicBut[1], Qt::LeftButton);
+    QVERIFY(!env.window->isVisible());
+    QVERIFY(!LogNr().isOpen());
+    QVERIFY(env.readFile(QStringLiteral("Kalmix_Log.txt")).endsWith("\r\n\r\n"));
+}
+
+void TestFrmKalmix::languageButtons() {
+    WindowEnv env;
+    QTest::mouseClick(env.window->PicBut[11], Qt::LeftButton);
+    QCOMPARE(SprachBasis, 1000);
+    QCOMPARE(env.window->Label[0]->text(), QStringLiteral("Solved exercises:"));
+    QCOMPARE(env.window->PicBut[0]->toolTip(), QStringLiteral("Start game"));
+    QVERIFY(env.readFile(QStringLiteral("Kalmix.ini")).contains("Sprache= 1000\r\n"));
+    QTest::mouseClick(env.window->PicBut[12], Qt::LeftButton);
+    QCOMPARE(env.window->Label[1]->text(), GetLang(2107));
+    QVERIFY(env.readFile(QStringLiteral("Kalmix.ini")).contains("Sprache= 2000\r\n"));
+    QCOMPARE(env.window->PicBut[16]->toolTip(), QStringLiteral("Français"));
+}
+
+void TestFrmKalmix::emailAddress() {
+    QCOMPARE(frmKalmix::emailAddress(),
+             QStringLiteral("mailto:support@example.org?Subject=Kalmix"));
+}
+
+QTEST_MAIN(TestFrmKalmix)
+#include "tst_frmkalmix.moc"
