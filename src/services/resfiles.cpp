@@ -11,6 +11,7 @@
 // Q_INIT_RESOURCE must stand outside any namespace.
 static void registerKalmixResources() {
     Q_INIT_RESOURCE(kalmix);
+    Q_INIT_RESOURCE(help);
 }
 
 namespace kalmix {

@@ -340,6 +340,10 @@ void frmUebung::createPages() {
     optSignDiv[0]->setChecked(true);
     chkSound->setChecked(true);
     chkProgAnim->setChecked(true);
+    vscAufgaben->setValue(100);
+    txtAufgaben->setText(QStringLiteral("10"));
+    vscZeit->setValue(540);
+    txtZeit->setText(QStringLiteral("120"));
     cmdZurueck->setEnabled(false);
 }
 
@@ -399,7 +403,8 @@ bool frmUebung::eventFilter(QObject* watched, QEvent* event) {
         // Only a move to another control of this window counts, not a message box or
         // another program taking the focus for a while.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            !m_holdLostFocus)
             txtName_LostFocus();
     }
     return QDialog::eventFilter(watched, event);
@@ -571,7 +576,13 @@ void frmUebung::cmdWeiter_Click() {
                 if (!checkTicks())
                     exitProcedure();
             },
-            [&] { hidePage(Seite); },
+            [&] {
+                // Hiding the name page takes the focus from the name box; whether the name
+                // joins the list is decided below, once it has been checked.
+                m_holdLostFocus = Seite == 0;
+                hidePage(Seite);
+                m_holdLostFocus = false;
+            },
             [&] {
                 if (Seite == 5) {
                     Seite = 6;
@@ -588,6 +599,7 @@ void frmUebung::cmdWeiter_Click() {
                         txtName->setFocus();
                         exitProcedure();
                     }
+                    txtName_LostFocus();
                     Seite = 1;
                 } else {
                     const QList<int> pages = route(selectedKind());
@@ -821,6 +833,8 @@ void frmUebung::BenutzerLaden() {
                 if (count < 10 || count > 100)
                     raiseError(ErrNr::InvalidPropertyValue);
                 vscAufgaben->setValue(110 - count);
+            },
+            [&] {
                 const int seconds = static_cast<int>(profileNumber(txtZeit->text()));
                 if (seconds < 60 || seconds > 600)
                     raiseError(ErrNr::InvalidPropertyValue);

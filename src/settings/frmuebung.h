@@ -106,6 +106,7 @@ private:
 
     bool m_unloaded = false;
     bool m_inCompletion = false;
+    bool m_holdLostFocus = false;
     bool m_shownModal = false;
 };
 

@@ -138,10 +138,13 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
             },
             [&] { MinSum = minSumFor(MaxSum); },
             [&] {
+                // Without a player nothing is stored, the signs included.
                 SignMul = u' ' + mulSignOption(c.signMulOption);
-                SaveIni(QStringLiteral("Optionen"), QStringLiteral("SignMul"), SignMul);
+                if (!c.name.isEmpty())
+                    SaveIni(QStringLiteral("Optionen"), QStringLiteral("SignMul"), SignMul);
                 SignDiv = u' ' + divSignOption(c.signDivOption);
-                SaveIni(QStringLiteral("Optionen"), QStringLiteral("SignDiv"), SignDiv);
+                if (!c.name.isEmpty())
+                    SaveIni(QStringLiteral("Optionen"), QStringLiteral("SignDiv"), SignDiv);
                 completed = true;
             },
         });

@@ -142,7 +142,9 @@ void playTo(Fixture& f, Moment moment) {
     }
 }
 
-QDateTime at(int h, int m, int s) { return QDateTime(QDate(2026, 12, 7), QTime(h, m, s)); }
+QDateTime at(int h, int m, int s) {
+    return QDateTime(QDate(2026, 12, 7), QTime(h, m, s));
+}
 
 } // namespace
 
@@ -316,7 +318,8 @@ void TestGame::countModeGame() {
         if (task == 6) {
             f.game.Loesung_Click();
             QCOMPARE(f.board.answer, right);
-            expectedLog << zoneAdvanced(QString(u"09:26:53\t"_qs + text + right), u"mit Hilfestellung!"_qs);
+            expectedLog << zoneAdvanced(QString(u"09:26:53\t"_qs + text + right),
+                                        u"mit Hilfestellung!"_qs);
         } else {
             f.driver.type(right);
             f.driver.enter();
@@ -344,8 +347,7 @@ void TestGame::gameEnds_data() {
     QTest::newRow("count mode, ten solved") << 2 << 10 << 0 << u"r r r r r r r r r r"_qs;
     QTest::newRow("count mode, help answers never count") << 3 << 2 << 0 << u"h r h h r"_qs;
     QTest::newRow("count mode, wrong answers repeat the task") << 4 << 1 << 0 << u"w w r"_qs;
-    QTest::newRow("time mode, right answer after the time") << 5 << 0 << 60
-                                                            << u"+59 r w w r"_qs;
+    QTest::newRow("time mode, right answer after the time") << 5 << 0 << 60 << u"+59 r w w r"_qs;
     QTest::newRow("time mode, help answer after the time") << 6 << 0 << 60 << u"+60 h"_qs;
     QTest::newRow("counting pictures") << 0 << 3 << 0 << u"r w r r"_qs;
     QTest::newRow("symbol addition") << 1 << 2 << 0 << u"r h r"_qs;
@@ -801,8 +803,7 @@ void TestGame::meterCountMode() {
         f.scheduler.advance(400);
         const bool special = solved % 5 == 0;
         const double d = targets[solved - 1] - x;
-        QCOMPARE(f.board.meterPictures,
-                 special ? (QList{104, 105, 101}) : (QList{102, 103, 101}));
+        QCOMPARE(f.board.meterPictures, special ? (QList{104, 105, 101}) : (QList{102, 103, 101}));
         QCOMPARE(f.board.meterMoves, (QList{x + d / 3, x + 2 * d / 3, x + d}));
         const QList<int> played = f.sounds().mid(soundsBefore);
         QCOMPARE(played.size(), (special ? 2 : 1) + (solved == 10 ? 1 : 0));
@@ -1005,11 +1006,10 @@ void TestGame::twoGamesTwoHeaders() {
     f.game.Start_Click();
     const QString second = f.board.task + QString::number(f.rightAnswer());
     play(f, QStringLiteral("r +1"));
-    QCOMPARE(f.logLines(),
-             (QStringList{QString(), u"07.12.2026 10:00:00         Anna"_qs, QString(),
-                          u"10:00:00\t"_qs + first, QString(),
-                          u"07.12.2026 10:05:00         Anna"_qs, QString(),
-                          u"10:05:00\t"_qs + second}));
+    QCOMPARE(f.logLines(), (QStringList{QString(), u"07.12.2026 10:00:00         Anna"_qs,
+                                        QString(), u"10:00:00\t"_qs + first, QString(),
+                                        u"07.12.2026 10:05:00         Anna"_qs, QString(),
+                                        u"10:05:00\t"_qs + second}));
 }
 
 QTEST_GUILESS_MAIN(TestGame)

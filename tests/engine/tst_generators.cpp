@@ -151,10 +151,9 @@ void TestGenerators::zufallszahlCoversItsRange() {
     QCOMPARE(counts.begin()->first, von);
     QCOMPARE(counts.rbegin()->first, bis);
     for (const auto& [value, count] : counts) {
-        QVERIFY2(count > 480 && count < 720, qPrintable(QStringLiteral("%1 drawn %2 times of %3")
-                                                            .arg(value)
-                                                            .arg(count)
-                                                            .arg(draws)));
+        QVERIFY2(
+            count > 480 && count < 720,
+            qPrintable(QStringLiteral("%1 drawn %2 times of %3").arg(value).arg(count).arg(draws)));
     }
 }
 
@@ -164,7 +163,7 @@ void TestGenerators::sumTasks_data() {
     QTest::addColumn<int>("maxSum");
     QTest::addColumn<int>("minSum");
     QTest::addColumn<bool>("withZero");
-    const int bounds[][2] = {{6, 2},   {9, 2},    {10, 2},   {19, 11}, {20, 11},
+    const int bounds[][2] = {{6, 2},   {9, 2},    {10, 2},    {19, 11},  {20, 11},
                              {50, 21}, {100, 31}, {200, 101}, {500, 101}};
     for (const auto& b : bounds) {
         for (bool zero : {false, true}) {
@@ -202,8 +201,9 @@ void TestGenerators::sumTasks() {
             const int first = subtraction ? x - y : x;
             const int second = y;
             QCOMPARE(int(f.game.Ergebnis), subtraction ? first : sum);
-            QCOMPARE(f.board.task, subtraction ? QStringLiteral(" %1 - %2 = ").arg(sum).arg(second)
-                                               : QStringLiteral(" %1 + %2 = ").arg(first).arg(second));
+            QCOMPARE(f.board.task, subtraction
+                                       ? QStringLiteral(" %1 - %2 = ").arg(sum).arg(second)
+                                       : QStringLiteral(" %1 + %2 = ").arg(first).arg(second));
             QVERIFY2(second >= 1, qPrintable(f.board.task));
             QVERIFY2(first >= lowestFirst && first <= maxSum - minSum, qPrintable(f.board.task));
             QVERIFY2(sum <= maxSum, qPrintable(f.board.task));
@@ -232,28 +232,28 @@ void TestGenerators::scriptedSums_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("answer");
 
-    QTest::newRow("sum 3 below first addend 7") << false << 10 << 2 << false << 0 << QList{7, 3}
-                                                << u" 4 + 3 = "_qs << 7;
+    QTest::newRow("sum 3 below first addend 7")
+        << false << 10 << 2 << false << 0 << QList{7, 3} << u" 4 + 3 = "_qs << 7;
     QTest::newRow("sum 3 below first addend 7, subtraction")
         << true << 10 << 2 << false << 0 << QList{7, 3} << u" 7 - 3 = "_qs << 4;
-    QTest::newRow("sum equal to first addend 5") << false << 10 << 2 << false << 0
-                                                 << QList{5, 5} << u" 5 + 1 = "_qs << 6;
+    QTest::newRow("sum equal to first addend 5")
+        << false << 10 << 2 << false << 0 << QList{5, 5} << u" 5 + 1 = "_qs << 6;
     QTest::newRow("sum equal to first addend 5, subtraction")
         << true << 10 << 2 << false << 0 << QList{5, 5} << u" 6 - 1 = "_qs << 5;
-    QTest::newRow("sum above first addend") << false << 10 << 2 << false << 0 << QList{4, 7}
-                                            << u" 4 + 3 = "_qs << 7;
-    QTest::newRow("previous sum drawn again") << false << 10 << 2 << false << 7
-                                              << QList{4, 7, 7, 9} << u" 4 + 5 = "_qs << 9;
+    QTest::newRow("sum above first addend")
+        << false << 10 << 2 << false << 0 << QList{4, 7} << u" 4 + 3 = "_qs << 7;
+    QTest::newRow("previous sum drawn again")
+        << false << 10 << 2 << false << 7 << QList{4, 7, 7, 9} << u" 4 + 5 = "_qs << 9;
     QTest::newRow("a swap may repeat the previous sum")
         << false << 10 << 2 << false << 7 << QList{7, 3} << u" 4 + 3 = "_qs << 7;
-    QTest::newRow("first addend 0") << false << 10 << 2 << true << 0 << QList{0, 6}
-                                    << u" 0 + 6 = "_qs << 6;
+    QTest::newRow("first addend 0")
+        << false << 10 << 2 << true << 0 << QList{0, 6} << u" 0 + 6 = "_qs << 6;
     QTest::newRow("first addend 0, subtraction to 0")
         << true << 10 << 2 << true << 0 << QList{0, 6} << u" 6 - 6 = "_qs << 0;
     QTest::newRow("largest range, largest numbers")
         << false << 500 << 101 << false << 0 << QList{399, 500} << u" 399 + 101 = "_qs << 500;
-    QTest::newRow("largest range, subtraction") << true << 500 << 101 << false << 0
-                                                << QList{250, 480} << u" 480 - 230 = "_qs << 250;
+    QTest::newRow("largest range, subtraction")
+        << true << 500 << 101 << false << 0 << QList{250, 480} << u" 480 - 230 = "_qs << 250;
 }
 
 // The documented cases with the random numbers laid down in advance.
@@ -317,34 +317,34 @@ void TestGenerators::scriptedFactorTasks_data() {
     QTest::addColumn<int>("maxMultiplier");
     const QString usual = u" • :"_qs;
 
-    QTest::newRow("factor 0, multiplication") << false << QList{0} << 0 << QList{0, 4} << usual
-                                              << u" 4 • 0 = "_qs << 0 << 10;
-    QTest::newRow("factor 0, division") << true << QList{0} << 0 << QList{0, 4} << usual
-                                        << u"0 : 4 = "_qs << 0 << 10;
-    QTest::newRow("factor 12, multiplier 17") << false << QList{12} << 0 << QList{0, 17} << usual
-                                              << u" 17 • 12 = "_qs << 204 << 20;
-    QTest::newRow("factor 12, quotient 17") << true << QList{12} << 0 << QList{0, 17} << usual
-                                            << u"204 : 12 = "_qs << 17 << 20;
+    QTest::newRow("factor 0, multiplication")
+        << false << QList{0} << 0 << QList{0, 4} << usual << u" 4 • 0 = "_qs << 0 << 10;
+    QTest::newRow("factor 0, division")
+        << true << QList{0} << 0 << QList{0, 4} << usual << u"0 : 4 = "_qs << 0 << 10;
+    QTest::newRow("factor 12, multiplier 17")
+        << false << QList{12} << 0 << QList{0, 17} << usual << u" 17 • 12 = "_qs << 204 << 20;
+    QTest::newRow("factor 12, quotient 17")
+        << true << QList{12} << 0 << QList{0, 17} << usual << u"204 : 12 = "_qs << 17 << 20;
     QTest::newRow("factor 10 keeps multipliers to 10")
         << false << QList{10} << 0 << QList{0, 10} << usual << u" 10 • 10 = "_qs << 100 << 10;
     QTest::newRow("factor 11 takes multipliers to 20")
         << false << QList{11} << 0 << QList{0, 20} << usual << u" 20 • 11 = "_qs << 220 << 20;
-    QTest::newRow("largest division") << true << QList{20} << 0 << QList{0, 20} << usual
-                                      << u"400 : 20 = "_qs << 20 << 20;
-    QTest::newRow("second factor of three") << false << QList{3, 7, 9} << 0 << QList{1, 3}
-                                            << usual << u" 3 • 7 = "_qs << 21 << 10;
+    QTest::newRow("largest division")
+        << true << QList{20} << 0 << QList{0, 20} << usual << u"400 : 20 = "_qs << 20 << 20;
+    QTest::newRow("second factor of three")
+        << false << QList{3, 7, 9} << 0 << QList{1, 3} << usual << u" 3 • 7 = "_qs << 21 << 10;
     QTest::newRow("factor 0 last in the list")
         << true << QList{4, 0} << 0 << QList{1, 6} << usual << u"0 : 6 = "_qs << 0 << 10;
-    QTest::newRow("same product drawn again") << false << QList{7} << 21 << QList{0, 3, 3, 4}
-                                              << usual << u" 4 • 7 = "_qs << 28 << 10;
-    QTest::newRow("same quotient drawn again") << true << QList{7} << 3 << QList{0, 3, 3, 5}
-                                               << usual << u"35 : 7 = "_qs << 5 << 10;
-    QTest::newRow("factor 0 may repeat 0") << false << QList{0} << 0 << QList{0, 9} << usual
-                                           << u" 9 • 0 = "_qs << 0 << 10;
-    QTest::newRow("other signs, multiplication") << false << QList{6} << 0 << QList{0, 8}
-                                                 << u" x ÷"_qs << u" 8 x 6 = "_qs << 48 << 10;
-    QTest::newRow("other signs, division") << true << QList{6} << 0 << QList{0, 8} << u" * /"_qs
-                                           << u"48 / 6 = "_qs << 8 << 10;
+    QTest::newRow("same product drawn again")
+        << false << QList{7} << 21 << QList{0, 3, 3, 4} << usual << u" 4 • 7 = "_qs << 28 << 10;
+    QTest::newRow("same quotient drawn again")
+        << true << QList{7} << 3 << QList{0, 3, 3, 5} << usual << u"35 : 7 = "_qs << 5 << 10;
+    QTest::newRow("factor 0 may repeat 0")
+        << false << QList{0} << 0 << QList{0, 9} << usual << u" 9 • 0 = "_qs << 0 << 10;
+    QTest::newRow("other signs, multiplication")
+        << false << QList{6} << 0 << QList{0, 8} << u" x ÷"_qs << u" 8 x 6 = "_qs << 48 << 10;
+    QTest::newRow("other signs, division")
+        << true << QList{6} << 0 << QList{0, 8} << u" * /"_qs << u"48 / 6 = "_qs << 8 << 10;
 }
 
 void TestGenerators::scriptedFactorTasks() {
@@ -473,7 +473,8 @@ void TestGenerators::mixedKinds() {
     for (int kind : kinds) {
         const double share = double(counts[kind]) / starts;
         QVERIFY2(share > 0.7 / kinds.size() && share < 1.3 / kinds.size(),
-                 qPrintable(QStringLiteral("kind %1: %2 of %3").arg(kind).arg(counts[kind]).arg(starts)));
+                 qPrintable(
+                     QStringLiteral("kind %1: %2 of %3").arg(kind).arg(counts[kind]).arg(starts)));
     }
     QVERIFY(f.env.errors.isEmpty());
 }
@@ -527,8 +528,9 @@ void TestGenerators::praiseProportions() {
                                             {104, 1 / 12.0}, {108, 1 / 6.0},  {111, 1 / 2.0}};
     for (const auto& [id, share] : expected) {
         const double seen = double(counts[id]) / answers;
-        QVERIFY2(std::abs(seen - share) < 0.3 * share,
-                 qPrintable(QStringLiteral("WAV %1: %2 of %3").arg(id).arg(counts[id]).arg(answers)));
+        QVERIFY2(
+            std::abs(seen - share) < 0.3 * share,
+            qPrintable(QStringLiteral("WAV %1: %2 of %3").arg(id).arg(counts[id]).arg(answers)));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QXmlStreamReader>
 
 using namespace kalmix;
 using kalmix::test::TestEnv;
@@ -21,6 +22,7 @@ private Q_SLOTS:
     void saveResItemToDisk();
     void saveResItemToDiskReportsUnwritablePath();
     void tempDirAndTrimNull();
+    void everyListedResourceOpens();
 };
 
 void TestResources::soundFormats_data() {
@@ -119,6 +121,43 @@ void TestResources::tempDirAndTrimNull() {
     QCOMPARE(TrimNull(u"/tmp/"_qs + QChar(0) + u"junk"_qs), u"/tmp/"_qs);
     QCOMPARE(TrimNull(u"/tmp/"_qs), u"/tmp/"_qs);
     QCOMPARE(TrimNull(QString()), QString());
+}
+
+void TestResources::everyListedResourceOpens() {
+    // Each file a resource list names must be compiled in and reachable by its name.
+    int checked = 0;
+    for (const char* list : {"resources/kalmix.qrc", "resources/help/help.qrc"}) {
+        QFile qrc(QStringLiteral(KALMIX_SOURCE_DIR "/") + QLatin1String(list));
+        QVERIFY(qrc.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(qrc.readAll());
+        QString prefix;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("qresource")) {
+                prefix = xml.attributes().value(QLatin1String("prefix")).toString();
+            } else if (xml.name() == QLatin1String("file")) {
+                const QString alias = xml.attributes().value(QLatin1String("alias")).toString();
+                const QString file = xml.readElementText();
+                QString path = prefix.endsWith(u'/') ? prefix : prefix + u'/';
+                path = u':' + path + (alias.isEmpty() ? file : alias);
+                QFile f(path);
+                QVERIFY2(f.open(QIODevice::ReadOnly) && f.size() > 0, qPrintable(path));
+                ++checked;
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    }
+    QVERIFY(checked > 100);
+    // The symbol pictures come in both looks for every symbol.
+    for (int k = 0; k < 25; ++k) {
+        for (char look : {'a', 'b'}) {
+            const QString path = QStringLiteral(":/pictures/symbols/sym%1%2.svg")
+                                     .arg(k, 2, 10, QLatin1Char('0'))
+                                     .arg(QLatin1Char(look));
+            QVERIFY2(QFile::exists(path), qPrintable(path));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestResources)

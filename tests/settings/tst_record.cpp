@@ -101,7 +101,7 @@ void TestRecord::applyStep_data() {
                                     << QList{0, 2, 3, 5, 7} << earlierFactors << false;
     QTest::newRow("symbol addition, all symbols")
         << 1 << all << QString() << true
-        << QList{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
+        << QList{0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
                  13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}
         << earlierFactors << false;
     QTest::newRow("symbol addition, last symbol only")
@@ -109,8 +109,8 @@ void TestRecord::applyStep_data() {
         << false;
     QTest::newRow("counting, no symbol: symbol 0 and stop")
         << 0 << QString() << defaultFactors << false << QList{0} << earlierFactors << false;
-    QTest::newRow("counting, only 0 characters") << 0 << QString(25, u'0') << QString() << false
-                                                  << QList{0} << earlierFactors << false;
+    QTest::newRow("counting, only 0 characters")
+        << 0 << QString(25, u'0') << QString() << false << QList{0} << earlierFactors << false;
     QTest::newRow("addition reads neither list")
         << 2 << QString() << QString() << true << earlierSymbols << earlierFactors << false;
     QTest::newRow("subtraction without factors, no message")
@@ -118,8 +118,8 @@ void TestRecord::applyStep_data() {
     QTest::newRow("mixed addition without factors, no message")
         << 6 << QString() << QString() << true << earlierSymbols << earlierFactors << false;
     QTest::newRow("division, factors 3, 20 and 0")
-        << 5 << QString() << u"01000000000000000011"_qs << true << earlierSymbols
-        << QList{3, 20, 0} << false;
+        << 5 << QString() << u"01000000000000000011"_qs << true << earlierSymbols << QList{3, 20, 0}
+        << false;
     QTest::newRow("multiplication, default factors")
         << 4 << QString() << defaultFactors << true << earlierSymbols << QList{4, 5, 7, 9, 13}
         << false;
@@ -213,7 +213,7 @@ void TestRecord::emptyNameIsNotSaved() {
 void TestRecord::minSum_data() {
     QTest::addColumn<int>("maxSum");
     QTest::addColumn<int>("minSum");
-    const int rows[][2] = {{6, 2},    {9, 2},    {10, 2},   {19, 11}, {20, 11}, {50, 21},
+    const int rows[][2] = {{6, 2},    {9, 2},     {10, 2},    {19, 11}, {20, 11}, {50, 21},
                            {100, 31}, {200, 101}, {500, 101}, {7, 21},  {0, 21}};
     for (const auto& r : rows)
         QTest::addRow("bound %d", r[0]) << r[0] << r[1];
@@ -264,8 +264,8 @@ void TestRecord::tickStrings_data() {
     QTest::newRow("second box not") << u"101101010"_qs << 1 << false;
     QTest::newRow("last character") << u"101101011"_qs << 8 << true;
     QTest::newRow("beyond a short string") << u"101101010"_qs << 9 << false;
-    QTest::newRow("factor 0 of the default factors") << QString::fromLatin1(kDefaultFaktoren)
-                                                     << 19 << false;
+    QTest::newRow("factor 0 of the default factors")
+        << QString::fromLatin1(kDefaultFaktoren) << 19 << false;
     QTest::newRow("empty string") << QString() << 0 << false;
     QTest::newRow("2 is no tick") << u"2"_qs << 0 << false;
     QTest::newRow("blank is no tick") << u" 1"_qs << 0 << false;
@@ -282,8 +282,8 @@ void TestRecord::tickStrings() {
 
 // Read back and written again, the short default strings become one character per box.
 void TestRecord::tickStringsAreWrittenWhole() {
-    const SettingsControls c = controls(QString::fromLatin1(kDefaultSymbole),
-                                        QString::fromLatin1(kDefaultFaktoren));
+    const SettingsControls c =
+        controls(QString::fromLatin1(kDefaultSymbole), QString::fromLatin1(kDefaultFaktoren));
     QCOMPARE(tickString(c.symbols), u"1011010100000000000000000"_qs);
     QCOMPARE(tickString(c.factors), u"00110101000100000000"_qs);
 }

@@ -15,9 +15,13 @@ namespace kalmix::test {
 
 // ---------------------------------------------------------------- FakeScheduler
 
-FakeScheduler::FakeScheduler(FakeClock* clock) : m_clock(clock) { setScheduler(this); }
+FakeScheduler::FakeScheduler(FakeClock* clock) : m_clock(clock) {
+    setScheduler(this);
+}
 
-FakeScheduler::~FakeScheduler() { setScheduler(nullptr); }
+FakeScheduler::~FakeScheduler() {
+    setScheduler(nullptr);
+}
 
 void FakeScheduler::after(int ms, std::function<void()> fn) {
     m_queue.emplace(std::make_pair(m_now + std::max(ms, 0), m_seq++), std::move(fn));
@@ -49,9 +53,13 @@ bool FakeScheduler::runAll(qint64 maxMs) {
 
 // ---------------------------------------------------------------- ScriptedRandom
 
-ScriptedRandom::ScriptedRandom(quint32 seed) : m_gen(seed) { setRandomSource(this); }
+ScriptedRandom::ScriptedRandom(quint32 seed) : m_gen(seed) {
+    setRandomSource(this);
+}
 
-ScriptedRandom::~ScriptedRandom() { setRandomSource(nullptr); }
+ScriptedRandom::~ScriptedRandom() {
+    setRandomSource(nullptr);
+}
 
 double ScriptedRandom::valueFor(int von, int bis, int k) {
     if (bis < von)
@@ -85,8 +93,8 @@ bool FakeBoard::enabled(int button) const {
 }
 
 int FakeBoard::visibleSymbols(int row) const {
-    return static_cast<int>(std::count_if(symbols[row].begin(), symbols[row].end(),
-                                          [](int s) { return s >= 0; }));
+    return static_cast<int>(
+        std::count_if(symbols[row].begin(), symbols[row].end(), [](int s) { return s >= 0; }));
 }
 
 void FakeBoard::setAllSymbols(int symbol) {

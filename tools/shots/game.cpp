@@ -1,6 +1,7 @@
 // Starts the main window with a sample player and plays into a game, for screenshots:
 //   shot_game KIND [wrong|right] [LANGUAGE_BASE]
 // The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s.
+#include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
 #include "services/lang.h"
@@ -10,8 +11,10 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace kalmix;
 
@@ -24,6 +27,8 @@ int main(int argc, char* argv[]) {
     SprachBasis = static_cast<std::int16_t>(argc > 3 ? QByteArray(argv[3]).toInt() : 0);
     WriteLanguageCopy();
 
+    frmKalmix window;
+    Gestartet = true;
     aktiv = QStringLiteral("Anna");
     Uebung = static_cast<std::int16_t>(kind);
     MaxSum = kind <= 1 ? 9 : 20;
@@ -42,10 +47,18 @@ int main(int argc, char* argv[]) {
     Animation = Hilfe = kTrue;
     PlaySound = kFalse;
 
-    frmKalmix window;
     window.show();
     QTimer::singleShot(300, &window, [&] { window.PicBut_Click(0); });
-    if (!action.isEmpty()) {
+    if (action == "help" || action == "about" || action == "menu") {
+        QTimer::singleShot(900, &window, [&] {
+            if (action == "help")
+                window.mnuOnlinehilfe_Click();
+            else if (action == "about")
+                window.mnuUeber_Click();
+            else
+                window.mnuHilfe->popup(window.PicBut[4]->mapToGlobal(QPoint(-150, 20)));
+        });
+    } else if (!action.isEmpty()) {
         QTimer::singleShot(2500, &window, [&] {
             const int answer = window.game().Ergebnis + (action == "wrong" ? 1 : 0);
             QTest::keyClicks(window.txtErgebnis, QString::number(answer));

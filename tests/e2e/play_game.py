@@ -1,0 +1,216 @@
+#!/usr/bin/env python3
+"""End-to-end: the real kalmix executable in a fresh directory under a virtual X display.
+
+A new user creates the player Carla through the settings wizard (addition), plays a whole
+ten-task game with the keyboard (one answer wrong, one filled in by the show-solution button),
+ends Kalmix with the end button, and the settings file and the practice log are checked byte
+for byte. Keys and clicks go in through xdotool; the task texts come out through a small probe
+library (label_probe) preloaded into kalmix.
+
+usage: play_game.py KALMIX_EXECUTABLE PROBE_LIBRARY
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+KALMIX, PROBE = sys.argv[1], sys.argv[2]
+TASK = re.compile(r"^lblAufgabe\t\s*(\d+) \+\s*(\d+) = $")
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def wait_for(what, predicate, timeout=15.0):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    fail("timed out waiting for " + what)
+
+
+class Session:
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.probe = os.path.join(workdir, "probe.txt")
+        self.display = ":%d" % (70 + os.getpid() % 20)
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.env = dict(os.environ, DISPLAY=self.display, LANG="de_DE.UTF-8",
+                        LC_ALL="de_DE.UTF-8", LD_PRELOAD=PROBE, KALMIX_PROBE=self.probe)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        wait_for("the X display", lambda: subprocess.run(
+            ["xdotool", "getdisplaygeometry"], env=self.env,
+            capture_output=True).returncode == 0, 10)
+        self.kalmix = None
+        self.window = None
+
+    def xdo(self, *args):
+        out = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)
+        return out.stdout.strip()
+
+    def start(self, executable):
+        self.kalmix = subprocess.Popen([executable], cwd=self.workdir, env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def main_window(self):
+        for wid in self.xdo("search", "--onlyvisible", "--name", "^Kalmix$").split():
+            geometry = self.xdo("getwindowgeometry", "--shell", wid)
+            values = dict(line.split("=") for line in geometry.splitlines() if "=" in line)
+            if int(values.get("WIDTH", 0)) == 700:
+                return wid, int(values["X"]), int(values["Y"])
+        return None
+
+    def click(self, x, y):
+        wid, left, top = self.window
+        self.xdo("mousemove", str(left + x), str(top + y))
+        self.xdo("click", "1")
+
+    def keys(self, *names):
+        for name in names:
+            self.xdo("key", "--delay", "40", name)
+
+    def type(self, text):
+        self.xdo("type", "--delay", "40", text)
+
+    def probe_lines(self):
+        try:
+            with open(self.probe, encoding="utf-8") as f:
+                return f.read().splitlines()
+        except FileNotFoundError:
+            return []
+
+    def tasks(self):
+        return [TASK.match(line) for line in self.probe_lines() if TASK.match(line)]
+
+    def close(self):
+        if self.kalmix and self.kalmix.poll() is None:
+            self.kalmix.kill()
+        self.xvfb.kill()
+
+
+def main():
+    workdir = tempfile.mkdtemp(prefix="kalmix-e2e-")
+    executable = os.path.join(workdir, "kalmix")
+    shutil.copy2(KALMIX, executable)
+    session = Session(workdir)
+    try:
+        play(session, executable)
+    finally:
+        session.close()
+    check_files(workdir)
+    shutil.rmtree(workdir)
+    print("end-to-end game: 1 passed, 0 failed")
+
+
+def play(s, executable):
+    s.start(executable)
+    s.window = wait_for("the main window", s.main_window)
+    time.sleep(0.5)
+    # The toolbar's start button: no player yet, so the settings wizard opens.
+    s.click(680, 22)
+    wait_for("the wizard", lambda: s.xdo("search", "--onlyvisible", "--name", "Einstellungen"))
+    time.sleep(0.3)
+    s.type("Carla")
+    s.keys("Return")               # page 0 -> exercise kinds
+    time.sleep(0.3)
+    s.keys("alt+z", "Down", "Down")  # counting, then down to addition
+    s.keys("Return", "Return", "Return")  # -> number range -> game length -> help and log
+    time.sleep(0.2)
+    s.keys("Tab", "Tab", "space")  # tick "write logfile" (solution help, log box)
+    s.keys("alt+o")                # OK: the game starts
+    wait_for("the wizard to close",
+             lambda: not s.xdo("search", "--onlyvisible", "--name", "Einstellungen"))
+
+    answered = 0
+    seen = 0
+    while answered < 10:
+        tasks = wait_for("task %d" % (seen + 1), lambda: len(s.tasks()) > seen and s.tasks())
+        seen = len(tasks)
+        task = tasks[-1]
+        answer = int(task.group(1)) + int(task.group(2))
+        time.sleep(0.2)
+        if seen == 4:
+            s.type(str(answer + 1))    # one answer wrong: the same task comes back
+            s.keys("Return")
+            time.sleep(1.4)
+        if seen == 7:
+            s.click(680, 96)           # the show-solution button fills in the answer
+            time.sleep(0.4)
+            continue
+        s.type(str(answer))
+        s.keys("Return")
+        answered += 1
+    time.sleep(1.0)
+    # The end button and its question, answered Yes with Enter.
+    s.click(680, 59)
+    wait_for("the end question", lambda: s.xdo("search", "--onlyvisible", "--name", "^Kalmix$")
+             and len(s.xdo("search", "--onlyvisible", "--name", "^Kalmix$").split()) > 1)
+    time.sleep(0.3)
+    s.keys("Return")
+    wait_for("kalmix to end", lambda: s.kalmix.poll() is not None, 10)
+    s.tasks_seen = s.tasks()
+
+
+def check_files(workdir):
+    with open(os.path.join(workdir, "Kalmix.ini"), "rb") as f:
+        ini = f.read()
+    expected_ini = EXPECTED_INI
+    if ini != expected_ini:
+        fail("settings file differs:\n%r\nexpected:\n%r" % (ini, expected_ini))
+    with open(os.path.join(workdir, "Kalmix_Log.txt"), "rb") as f:
+        log = f.read()
+    lines = log.split(b"\r\n")
+    if log.count(b"\n") != log.count(b"\r\n"):
+        fail("log lines must end with CR LF")
+    pattern = [
+        rb"",
+        rb"\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d {9}Carla",
+        rb"",
+    ] + [rb"\d\d:\d\d:\d\d\t *\d+ \+ *\d+ = \d+( +Falsch!| +mit Hilfestellung!)?"] * 12 + [rb"", rb""]
+    if len(lines) != len(pattern):
+        fail("log has %d lines, expected %d:\n%r" % (len(lines), len(pattern), log))
+    for line, rx in zip(lines, pattern):
+        if not re.fullmatch(rx, line):
+            fail("log line %r does not match %r" % (line, rx))
+    if sum(b"Falsch!" in l for l in lines) != 1 or sum(b"Hilfestellung" in l for l in lines) != 1:
+        fail("expected one wrong and one helped line:\n%r" % log)
+    for line in lines[3:15]:
+        m = re.fullmatch(rb"\d\d:\d\d:\d\d\t *(\d+) \+ *(\d+) = (\d+)(.*)", line)
+        right = int(m.group(1)) + int(m.group(2)) == int(m.group(3))
+        if right == (b"Falsch!" in m.group(4)):
+            fail("log line judged wrongly: %r" % line)
+
+
+EXPECTED_INI = (
+    b"[Optionen]\r\n"
+    b"Sprache= 0\r\n"
+    b"LogFile= 1\r\n"
+    b"SignMul= \xc2\xb7\r\n"
+    b"SignDiv= :\r\n"
+    b"[Benutzer]\r\n"
+    b"Name1=Carla\r\n"
+    b"aktiv=Carla\r\n"
+    b"[Carla]\r\n"
+    b"Uebung= 2\r\n"
+    b"MaxSum= 7\r\n"
+    b"Symbole=1011010100000000000000000\r\n"
+    b"Faktoren=00110101000100000000\r\n"
+    b"AufgZeit= 0\r\n"
+    b"Zeit=120\r\n"
+    b"AufgZahl=10\r\n"
+    b"Animation= 1\r\n"
+    b"Hilfe= 1\r\n"
+    b"Null= 0\r\n"
+)
+
+if __name__ == "__main__":
+    main()
