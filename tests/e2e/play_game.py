@@ -88,6 +88,9 @@ class Session:
         except FileNotFoundError:
             return []
 
+    def opens(self):
+        return sum(1 for line in self.probe_lines() if line == "txtErgebnis\t<cleared>")
+
     def tasks(self):
         return [TASK.match(line) for line in self.probe_lines() if TASK.match(line)]
 
@@ -131,20 +134,20 @@ def play(s, executable):
              lambda: not s.xdo("search", "--onlyvisible", "--name", "Einstellungen"))
 
     answered = 0
-    seen = 0
+    opened = 0
     while answered < 10:
-        tasks = wait_for("task %d" % (seen + 1), lambda: len(s.tasks()) > seen and s.tasks())
-        seen = len(tasks)
-        task = tasks[-1]
+        # Wait until the answer box opens again, then read the task on the board.
+        lines = wait_for("answer box %d" % (opened + 1),
+                         lambda: s.opens() > opened and s.probe_lines())
+        opened = s.opens()
+        task = [TASK.match(l) for l in lines if TASK.match(l)][-1]
         answer = int(task.group(1)) + int(task.group(2))
-        time.sleep(0.2)
-        if seen == 4:
+        if opened == 4:
             s.type(str(answer + 1))    # one answer wrong: the same task comes back
             s.keys("Return")
-            time.sleep(1.4)
-        if seen == 7:
+            continue
+        if opened == 8:
             s.click(680, 96)           # the show-solution button fills in the answer
-            time.sleep(0.4)
             continue
         s.type(str(answer))
         s.keys("Return")
@@ -157,7 +160,6 @@ def play(s, executable):
     time.sleep(0.3)
     s.keys("Return")
     wait_for("kalmix to end", lambda: s.kalmix.poll() is not None, 10)
-    s.tasks_seen = s.tasks()
 
 
 def check_files(workdir):
