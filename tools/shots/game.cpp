@@ -27,6 +27,12 @@ int main(int argc, char* argv[]) {
     SprachBasis = static_cast<std::int16_t>(argc > 3 ? QByteArray(argv[3]).toInt() : 0);
     WriteLanguageCopy();
 
+    if (action == "splash") {
+        // The About box as the splash shows it, without the main window behind.
+        auto* splash = new frmInfo;
+        splash->show();
+        return app.exec();
+    }
     frmKalmix window;
     Gestartet = true;
     aktiv = QStringLiteral("Anna");
@@ -58,7 +64,7 @@ int main(int argc, char* argv[]) {
             else
                 window.mnuHilfe->popup(window.PicBut[4]->mapToGlobal(QPoint(-150, 20)));
         });
-    } else if (!action.isEmpty()) {
+    } else if (action == "wrong" || action == "right") {
         QTimer::singleShot(2500, &window, [&] {
             const int answer = window.game().Ergebnis + (action == "wrong" ? 1 : 0);
             QTest::keyClicks(window.txtErgebnis, QString::number(answer));
