@@ -82,10 +82,19 @@ void Game::writeLog(const QString& line) {
 void Game::Start_Click() {
     // Abandon whatever the running game still has pending: its waits unwind at once, so
     // nothing of it can reach the new game's board, counters or log.
+    const bool presenting = m_presenting;
+    const bool stepping = m_sequenzRunning;
     enableTimer(false);
     m_waits.cancelAll();
     m_judging = m_presenting = false;
     HilfeBenutzt = false;
+    // What an abandoned picture task or figure step had changed for its while is put back.
+    if (presenting) {
+        m_board.setButtonEnabled(kOptions, true);
+        m_board.setButtonEnabled(kHelp, true);
+    }
+    if (stepping)
+        m_board.setMeterPicture(101);
     startGame().start();
 }
 

@@ -26,7 +26,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
     m_home = new QToolButton(this);
     m_back->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
     m_forward->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
-    m_home->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));
+    m_home->setIcon(QIcon(picture(QStringLiteral(":/pictures/kalmix.svg"), QSize(24, 24))));
     for (QToolButton* b : {m_back, m_forward, m_home}) {
         b->setAutoRaise(true);
         b->setIconSize(QSize(24, 24));

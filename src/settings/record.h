@@ -77,7 +77,8 @@ QString divSignOption(int option);
 
 // The apply step's effect on the record: switches, symbol list, factor list, save, MinSum,
 // signs. `save` stores the profile (it runs unless the name box is empty). Returns false when
-// it stopped early: no factor ticked for a factor kind (after warning text 176).
+// it stopped early: no symbol ticked for a picture kind (quietly, with symbol 0 as the list) or
+// no factor ticked for a factor kind (after warning text 176).
 bool applySettings(const SettingsControls& controls, const std::function<void()>& save = {});
 
 } // namespace kalmix

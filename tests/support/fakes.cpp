@@ -38,7 +38,6 @@ void FakeScheduler::advance(qint64 ms) {
     while (!m_queue.empty() && m_queue.begin()->first.first <= target) {
         auto node = m_queue.extract(m_queue.begin());
         moveTo(node.key().first);
-        ++m_ran;
         node.mapped()();
     }
     moveTo(target);

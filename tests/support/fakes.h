@@ -42,7 +42,6 @@ public:
 
     std::size_t pending() const { return m_queue.size(); }
     qint64 now() const { return m_now; }
-    int ran() const { return m_ran; }
 
 private:
     void moveTo(qint64 t);
@@ -50,7 +49,6 @@ private:
     FakeClock* m_clock;
     qint64 m_now = 0;
     quint64 m_seq = 0;
-    int m_ran = 0;
     std::map<std::pair<qint64, quint64>, std::function<void()>> m_queue;
 };
 
