@@ -40,10 +40,18 @@ class Session:
     def __init__(self, workdir):
         self.workdir = workdir
         self.probe = os.path.join(workdir, "probe.txt")
-        self.display = ":%d" % (70 + os.getpid() % 20)
+        # Xvfb picks a free display itself and tells its number through a pipe.
+        read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", self.display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            fail("Xvfb did not start")
+        self.display = ":" + number
         self.env = dict(os.environ, DISPLAY=self.display, LANG="de_DE.UTF-8",
                         LC_ALL="de_DE.UTF-8", LD_PRELOAD=PROBE, KALMIX_PROBE=self.probe)
         self.env.pop("QT_QPA_PLATFORM", None)
@@ -97,7 +105,9 @@ class Session:
     def close(self):
         if self.kalmix and self.kalmix.poll() is None:
             self.kalmix.kill()
-        self.xvfb.kill()
+            self.kalmix.wait()
+        self.xvfb.terminate()
+        self.xvfb.wait()
 
 
 def main():
