@@ -13,6 +13,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const QString section = QStringLiteral("Optionen");
     const QString key = QStringLiteral("Sprache");
+
+    // The index answers as the document does, for every name the document holds.
+    {
+        const kalmix::IniIndex index(doc);
+        QString name, entry, value;
+        QString current = QStringLiteral("\x01none");
+        for (const QString& line : doc.lines()) {
+            if (kalmix::iniSectionName(line, &name))
+                current = name;
+            else if (kalmix::iniEntry(line, &entry, nullptr) &&
+                     index.value(current, entry) != doc.value(current, entry))
+                std::abort();
+        }
+    }
     const auto other = doc.value(QStringLiteral("Benutzer"), QStringLiteral("Name1"));
     (void)doc.value(section, key);
 

@@ -72,7 +72,9 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
 void frmInfo::paintEvent(QPaintEvent*) {
     // The About picture: the blackboard with the program's logo above the texts.
     QPainter p(this);
-    p.drawPixmap(rect(), picture(QStringLiteral(":/pictures/board.svg"), size()));
+    // The board's picture is drawn once at its own size and shared with the main window.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(rect(), picture(QStringLiteral(":/pictures/board.svg"), QSize(518, 371)));
     const QSize logo(64, 64);
     p.drawPixmap((width() - logo.width()) / 2, 14,
                  picture(QStringLiteral(":/pictures/kalmix.svg"), logo));

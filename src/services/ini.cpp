@@ -2,6 +2,8 @@
 
 #include "services/codepage.h"
 
+#include <QSet>
+
 namespace kalmix {
 
 namespace {
@@ -167,6 +169,36 @@ void IniDocument::removeKey(const QString& section, const QString& key) {
         m_lines.removeAt(i);
         --r.end;
     }
+}
+
+IniIndex::IniIndex(const IniDocument& doc) {
+    QSet<QString> seen;
+    QHash<QString, QString>* current = nullptr;
+    QString name, key, value;
+    for (const QString& line : doc.lines()) {
+        if (iniSectionName(line, &name)) {
+            const QString folded = name.toCaseFolded();
+            // A section that came before keeps its first place; a repeat is not read.
+            current = seen.contains(folded) ? nullptr : &m_values[folded];
+            seen.insert(folded);
+            continue;
+        }
+        if (current && iniEntry(line, &key, &value)) {
+            const QString folded = key.toCaseFolded();
+            if (!current->contains(folded))
+                current->insert(folded, value);
+        }
+    }
+}
+
+std::optional<QString> IniIndex::value(const QString& section, const QString& key) const {
+    const auto s = m_values.constFind(section.toCaseFolded());
+    if (s == m_values.constEnd())
+        return std::nullopt;
+    const auto k = s->constFind(key.toCaseFolded());
+    if (k == s->constEnd())
+        return std::nullopt;
+    return *k;
 }
 
 void IniDocument::removeSection(const QString& section) {

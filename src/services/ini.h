@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -44,6 +45,18 @@ private:
     qsizetype findKey(const Range& range, const QString& key) const;
 
     QStringList m_lines;
+};
+
+// Every value of a document, for lookups without scanning its lines: the same answers as
+// IniDocument::value (first section and first key win, names without regard to case).
+class IniIndex {
+public:
+    IniIndex() = default;
+    explicit IniIndex(const IniDocument& doc);
+    std::optional<QString> value(const QString& section, const QString& key) const;
+
+private:
+    QHash<QString, QHash<QString, QString>> m_values;
 };
 
 // Parts of one line, for the reader above; exposed for tests.

@@ -95,9 +95,13 @@ QString localeLanguageId(const QLocale& locale) {
     return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper();
 }
 
-QLocale systemLocale() { return localeSource() ? localeSource()() : QLocale::system(); }
+QLocale systemLocale() {
+    return localeSource() ? localeSource()() : QLocale::system();
+}
 
-QString GetLocaleInfo() { return localeLanguageId(systemLocale()); }
+QString GetLocaleInfo() {
+    return localeLanguageId(systemLocale());
+}
 
 void setSystemLocaleForTesting(std::function<QLocale()> locale) {
     localeSource() = std::move(locale);

@@ -5,10 +5,13 @@
 #include "services/appinfo.h"
 #include "services/ini.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <limits>
+#include <sys/stat.h>
 
 namespace kalmix {
 
@@ -74,12 +77,80 @@ long long profileNumber(const QString& text) {
     return negative ? -value : value;
 }
 
+namespace {
+
+// What a file is right now. File times have a coarse grain, so two writes in quick succession
+// can leave the same stamp: a stamp is trusted only for a file whose last change lies well in
+// the past; a file changed recently is read again and compared byte for byte. Either way every
+// call sees the file as it is, while a file read many times in a row (a long player list) is
+// parsed only once.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> stampOf(const QString& file) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return FileStamp{static_cast<qint64>(st.st_size),
+                     static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+                     static_cast<qint64>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec,
+                     static_cast<quint64>(st.st_ino), static_cast<quint64>(st.st_dev)};
+}
+
+bool settled(const FileStamp& stamp) {
+    constexpr qint64 kSettleNs = 2'000'000'000LL;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+    return now - std::max(stamp.mtimeNs, stamp.ctimeNs) > kSettleNs;
+}
+
+struct ParsedFile {
+    FileStamp stamp;
+    QByteArray bytes;
+    IniIndex index;
+};
+
+QHash<QString, ParsedFile>& parsedFiles() {
+    static QHash<QString, ParsedFile> files;
+    return files;
+}
+
+void forget(const QString& file) {
+    parsedFiles().remove(file);
+}
+
+} // namespace
+
 std::optional<QString> profileRead(const QString& file, const QString& section,
                                    const QString& key) {
-    QByteArray bytes;
-    if (!readFile(file, &bytes) || bytes.isEmpty())
+    const std::optional<FileStamp> stamp = stampOf(file);
+    if (!stamp) {
+        forget(file);
         return std::nullopt;
-    return IniDocument::parse(bytes).value(section, key);
+    }
+    auto it = parsedFiles().find(file);
+    const bool trusted = it != parsedFiles().end() && it->stamp == *stamp && settled(*stamp);
+    if (!trusted) {
+        QByteArray bytes;
+        if (!readFile(file, &bytes)) {
+            forget(file);
+            return std::nullopt;
+        }
+        if (it == parsedFiles().end() || it->bytes != bytes) {
+            if (parsedFiles().size() > 8)
+                parsedFiles().clear();
+            it = parsedFiles().insert(
+                file, ParsedFile{*stamp, bytes, IniIndex(IniDocument::parse(bytes))});
+        } else {
+            it->stamp = *stamp;
+        }
+    }
+    return it->index.value(section, key);
 }
 
 bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
@@ -101,6 +172,7 @@ bool profileWrite(const QString& file, const QString& section, const std::option
     if (info.exists() && out == bytes)
         return true;
 
+    forget(file);
     QSaveFile save(file);
     if (!save.open(QIODevice::WriteOnly))
         return false;

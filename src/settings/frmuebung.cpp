@@ -165,12 +165,11 @@ void frmUebung::createPages() {
         for (int k = 0; k < 25; ++k) {
             chkSymbol[k] = new QCheckBox(fraDialog[2]);
             chkSymbol[k]->setObjectName(QStringLiteral("chkSymbol_%1").arg(k));
-            chkSymbol[k]->setIcon(QIcon(picture(symbolPicturePath(k, 'a'), QSize(32, 32))));
-            chkSymbol[k]->setIconSize(QSize(32, 32));
+            chkSymbol[k]->setIconSize(QSize(32, 32)); // the pictures come with the first showing
             grid->addWidget(chkSymbol[k], k / 5, k % 5);
             imgSymbolY[k] = new QLabel(fraDialog[2]);
             imgSymbolY[k]->setObjectName(QStringLiteral("imgSymbolY_%1").arg(k));
-            imgSymbolY[k]->setPixmap(picture(symbolPicturePath(k, 'b'), QSize(32, 32)));
+            imgSymbolY[k]->setFixedSize(32, 32);
             imgSymbolY[k]->setVisible(false);
         }
         l->addLayout(grid);
@@ -440,8 +439,22 @@ void frmUebung::showModal() {
 }
 
 void frmUebung::showEvent(QShowEvent* event) {
+    loadSymbolPictures();
+    fitPages();
     QDialog::showEvent(event);
     Form_Activate();
+}
+
+void frmUebung::loadSymbolPictures() {
+    // Drawn when the window is first shown: the hidden window that keeps the active player's
+    // settings needs none of them, and Kalmix starts sooner.
+    if (m_symbolPictures)
+        return;
+    m_symbolPictures = true;
+    for (int k = 0; k < 25; ++k) {
+        chkSymbol[k]->setIcon(QIcon(picture(symbolPicturePath(k, 'a'), QSize(32, 32))));
+        imgSymbolY[k]->setPixmap(picture(symbolPicturePath(k, 'b'), QSize(32, 32)));
+    }
 }
 
 void frmUebung::Form_Activate() {
@@ -523,7 +536,11 @@ void frmUebung::Sprache() {
                 lblHeading[3]->setText(lang(174) + u'\n' + u'(' + lang(187) + u')');
                 lblHeading[4]->setText(lang(175));
             },
-            [&] { fitPages(); },
+            [&] {
+                // Measuring the pages is for the eye: a hidden window needs no sizes.
+                if (isVisible())
+                    fitPages();
+            },
         });
 }
 

@@ -103,10 +103,12 @@ private:
     bool shown() const;
     int selectedKind() const;
     void fitPages();
+    void loadSymbolPictures();
 
     bool m_unloaded = false;
     bool m_inCompletion = false;
     bool m_holdLostFocus = false;
+    bool m_symbolPictures = false;
     bool m_shownModal = false;
 };
 

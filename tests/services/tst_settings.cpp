@@ -31,6 +31,7 @@ private Q_SLOTS:
     void readOnlyFileIsLeftAlone();
     void unreadableFileIsNeverReplaced();
     void failedWriteLeavesOldFile();
+    void everyReadSeesTheFileAsItIs();
 };
 
 void TestSettings::noFileGivesDefaults() {
@@ -184,6 +185,23 @@ void TestSettings::failedWriteLeavesOldFile() {
     const QDateTime before = QFileInfo(env.iniPath()).lastModified();
     QVERIFY(profileWrite(env.iniPath(), kOpt, kSprache, QStringLiteral(" 0")));
     QCOMPARE(QFileInfo(env.iniPath()).lastModified(), before);
+}
+
+void TestSettings::everyReadSeesTheFileAsItIs() {
+    TestEnv env;
+    // Rewritten in place, at once and with the same length: the next read must not give the
+    // old value, however coarse the file times are.
+    for (int round = 0; round < 20; ++round) {
+        const QByteArray value = QByteArray::number(1000 + round);
+        env.writeFile(QStringLiteral("Kalmix.ini"), "[Optionen]\r\nSprache=" + value + "\r\n");
+        QCOMPARE(GetIniString(kOpt, kSprache, {}), QString::fromLatin1(value));
+    }
+    QFile::remove(env.iniPath());
+    QCOMPARE(GetIniInt(kOpt, kSprache, 7), 7);
+    // Duplicate sections and keys: the first one wins, as the file reads from the top.
+    env.writeFile(QStringLiteral("Kalmix.ini"), "[a]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\nx=4\r\n");
+    QCOMPARE(GetIniInt(QStringLiteral("A"), QStringLiteral("K"), 0), 1);
+    QCOMPARE(GetIniInt(QStringLiteral("a"), QStringLiteral("x"), 0), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
