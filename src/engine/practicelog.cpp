@@ -1,8 +1,11 @@
 #include "engine/practicelog.h"
 
 #include "errors/runtimeerror.h"
+
 #include "services/appinfo.h"
+#include "services/filewrite.h"
 #include "services/lang.h"
+#include <cerrno>
 
 namespace kalmix {
 
@@ -51,7 +54,7 @@ QString PracticeLog::path() {
 void PracticeLog::open() {
     close();
     m_file.setFileName(path());
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         raiseError(ErrNr::PathFileAccess);
 }
 
@@ -64,10 +67,9 @@ void PracticeLog::writeLine(const QString& line) {
     if (!m_file.isOpen())
         open();
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
-    const qint64 before = m_file.size();
-    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
-        m_file.resize(before);
-        const bool full = m_file.error() == QFileDevice::ResourceError;
+    // Written straight to the file, whole or not at all.
+    if (!appendWhole(m_file.handle(), bytes)) {
+        const bool full = errno == ENOSPC || errno == EFBIG || errno == EDQUOT;
         close();
         raiseError(full ? ErrNr::DiskFull : ErrNr::PathFileAccess);
     }

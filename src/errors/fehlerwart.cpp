@@ -5,6 +5,7 @@
 #include "services/appinfo.h"
 #include "services/clock.h"
 #include "services/desktop.h"
+#include "services/filewrite.h"
 #include "services/msgbox.h"
 #include "services/twips.h"
 
@@ -19,7 +20,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
@@ -294,15 +294,10 @@ QString Fehlerwart::savedProtocolPath() const {
 bool Fehlerwart::AppendProtocolFile() const {
     const QByteArray bytes = (BuildProtocol() + kCrLf).toUtf8();
     QFile f(errorLogPath());
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
-    const qint64 before = f.size();
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        // A full disk: take the partial protocol back so the log stays whole.
-        f.resize(before);
-        return false;
-    }
-    return true;
+    // Whole or not at all: a full disk never leaves half a protocol in the log.
+    return appendWhole(f.handle(), bytes);
 }
 
 void Fehlerwart::printProtocol(const QStringList& lines) {
@@ -360,10 +355,7 @@ void Fehlerwart::cmdProtocol_Click(int index) {
                        QStringLiteral("' überschreiben ?"),
                    MsgButtons::YesNo, MsgIcon::Question, this) != MsgResult::Yes)
             return;
-        const QByteArray bytes = (protocol + kCrLf).toUtf8();
-        QSaveFile f(file);
-        const bool ok =
-            f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
+        const bool ok = writeFileAtomically(file, (protocol + kCrLf).toUtf8());
         if (!ok) {
             MsgBox(QStringLiteral("Das Fehlerprotokoll konnte nicht in die Datei '") + file +
                        QStringLiteral("' geschrieben werden !"),

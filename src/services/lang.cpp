@@ -1,10 +1,15 @@
 #include "services/lang.h"
 
 #include "errors/procedure.h"
+#include "errors/runtimeerror.h"
+#include "services/filewrite.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QMap>
+#include <QStandardPaths>
 
 namespace kalmix {
 
@@ -28,8 +33,41 @@ QString GetLang(std::int16_t nr) {
     return result;
 }
 
+namespace {
+
+// Puts the language file at the path, or finds it there already; false when neither works.
+bool placeCopy(const QString& path, const QByteArray& bytes) {
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
+        return true;
+    existing.close();
+    return writeFileAtomically(path, bytes);
+}
+
+} // namespace
+
 void WriteLanguageCopy() {
     LangDatei = GetTempDir() + QStringLiteral("~tmp.lng");
+    // The temporary directory is shared by every user of the machine: a copy another user
+    // left there, or anything else in the way, must not leave Kalmix without its texts. Then
+    // the copy goes to the user's own cache directory, and only when that fails too is the
+    // failure reported.
+    QByteArray bytes;
+    try {
+        bytes = loadResource(QStringLiteral("CUSTOM"), 1000);
+    } catch (const RuntimeError&) {
+        bytes.clear();
+    }
+    if (!bytes.isEmpty() && placeCopy(LangDatei, bytes))
+        return;
+    QString own = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (!bytes.isEmpty() && !own.isEmpty() && QDir().mkpath(own)) {
+        own += QStringLiteral("/~tmp.lng");
+        if (placeCopy(own, bytes)) {
+            LangDatei = own;
+            return;
+        }
+    }
     SaveResItemToDisk(1000, QStringLiteral("CUSTOM"), LangDatei);
 }
 

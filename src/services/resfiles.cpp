@@ -3,10 +3,10 @@
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
 #include "services/appinfo.h"
+#include "services/filewrite.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 // Q_INIT_RESOURCE must stand outside any namespace.
 static void registerKalmixResources() {
@@ -37,14 +37,7 @@ std::int32_t SaveResItemToDisk(std::int16_t resId, const QString& resType, const
             [&] {
                 // Written beside and then renamed over the old copy, so a reader never sees
                 // half a file.
-                QSaveFile f(path);
-                if (!f.open(QIODevice::WriteOnly))
-                    raiseError(ErrNr::PathFileAccess);
-                if (f.write(bytes) != bytes.size()) {
-                    f.cancelWriting();
-                    raiseError(ErrNr::DiskFull);
-                }
-                if (!f.commit())
+                if (!writeFileAtomically(path, bytes))
                     raiseError(ErrNr::PathFileAccess);
             },
         });

@@ -3,13 +3,13 @@
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
 #include "services/appinfo.h"
+#include "services/filewrite.h"
 #include "services/ini.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <limits>
 #include <sys/stat.h>
 
@@ -173,14 +173,7 @@ bool profileWrite(const QString& file, const QString& section, const std::option
         return true;
 
     forget(file);
-    QSaveFile save(file);
-    if (!save.open(QIODevice::WriteOnly))
-        return false;
-    if (save.write(out) != out.size()) {
-        save.cancelWriting();
-        return false;
-    }
-    return save.commit();
+    return writeFileAtomically(file, out);
 }
 
 std::int16_t GetIniInt(const QString& section, const QString& key, std::int32_t def) {

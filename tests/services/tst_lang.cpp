@@ -4,6 +4,7 @@
 #include "services/settings.h"
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -49,6 +50,7 @@ private Q_SLOTS:
     void localeIdentifiers_data();
     void localeIdentifiers();
     void startLanguage();
+    void languageCopyInTheWay();
 };
 
 void TestLang::languageFileFormat() {
@@ -206,6 +208,31 @@ void TestLang::startLanguage() {
     SaveIni(QStringLiteral("Optionen"), QStringLiteral("PlaySound"), Str(-1));
     QVERIFY(isFirstStart());
     setSystemLocaleForTesting(nullptr);
+}
+
+void TestLang::languageCopyInTheWay() {
+    TestEnv env;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    QDir(env.dir()).mkpath(QStringLiteral("tmp/~tmp.lng")); // a directory where the copy goes
+    qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", env.path(QStringLiteral("cache")).toLocal8Bit());
+    WriteLanguageCopy();
+    QVERIFY(env.errors.isEmpty());
+    QVERIFY(!LangDatei.startsWith(env.path(QStringLiteral("tmp"))));
+    SprachBasis = 1000;
+    QCOMPARE(GetLang(1124), QStringLiteral("Really end game?"));
+    // A copy that is already there with the right bytes is used as it is, even read-only.
+    QDir(env.path(QStringLiteral("tmp"))).rmdir(QStringLiteral("~tmp.lng"));
+    QFile copy(env.path(QStringLiteral("tmp/~tmp.lng")));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(loadResource(QStringLiteral("CUSTOM"), 1000));
+    copy.close();
+    copy.setPermissions(QFile::ReadOwner | QFile::ReadOther);
+    WriteLanguageCopy();
+    QCOMPARE(LangDatei, env.path(QStringLiteral("tmp/~tmp.lng")));
+    QVERIFY(env.errors.isEmpty());
+    qputenv("TMPDIR", oldTemp);
+    qunsetenv("XDG_CACHE_HOME");
 }
 
 QTEST_GUILESS_MAIN(TestLang)
