@@ -127,7 +127,7 @@ void frmKalmix::positionieren() {
             [&] { cmbName->move(half(picTafel->width() - cmbName->width()), cmbName->y()); },
             [&] { lblFrage->move(px(300), px(220)); },
             [&] {
-                cmbName->setFont(boardFont(14, false));
+                cmbName->setFont(boardFont(14));
                 for (QWidget* w :
                      {static_cast<QWidget*>(lblFrage), static_cast<QWidget*>(lblAufgabe),
                       static_cast<QWidget*>(txtErgebnis)})
@@ -265,7 +265,7 @@ void frmKalmix::createBoard() {
     cmbName = new QComboBox(picTafel);
     cmbName->setObjectName(QStringLiteral("cmbName"));
     cmbName->setGeometry(px(2400), px(360), px(3255), px(570));
-    cmbName->setFont(boardFont(14, false));
+    cmbName->setFont(boardFont(14));
     cmbName->setEditable(false);
     cmbName->setEnabled(false);
     connect(cmbName, &QComboBox::activated, this, [this] { cmbName_Click(); });

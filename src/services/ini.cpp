@@ -173,7 +173,7 @@ void IniDocument::removeKey(const QString& section, const QString& key) {
 
 IniIndex::IniIndex(const IniDocument& doc) {
     QSet<QString> seen;
-    QHash<QString, QString>* current = nullptr;
+    QHash<QString, Entry>* current = nullptr;
     QString name, key, value;
     for (const QString& line : doc.lines()) {
         if (iniSectionName(line, &name)) {
@@ -186,7 +186,7 @@ IniIndex::IniIndex(const IniDocument& doc) {
         if (current && iniEntry(line, &key, &value)) {
             const QString folded = key.toCaseFolded();
             if (!current->contains(folded))
-                current->insert(folded, value);
+                current->insert(folded, Entry{value, line});
         }
     }
 }
@@ -198,7 +198,16 @@ std::optional<QString> IniIndex::value(const QString& section, const QString& ke
     const auto k = s->constFind(key.toCaseFolded());
     if (k == s->constEnd())
         return std::nullopt;
-    return *k;
+    return k->value;
+}
+
+bool IniIndex::holdsExactly(const QString& section, const QString& key,
+                            const QString& value) const {
+    const auto s = m_values.constFind(section.toCaseFolded());
+    if (s == m_values.constEnd())
+        return false;
+    const auto k = s->constFind(key.toCaseFolded());
+    return k != s->constEnd() && k->line == key + u'=' + value;
 }
 
 void IniDocument::removeSection(const QString& section) {

@@ -54,9 +54,16 @@ public:
     IniIndex() = default;
     explicit IniIndex(const IniDocument& doc);
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // Whether the document already holds exactly the entry "key=value" (the key spelt the
+    // same, the value with its blanks) where a read would find it.
+    bool holdsExactly(const QString& section, const QString& key, const QString& value) const;
 
 private:
-    QHash<QString, QHash<QString, QString>> m_values;
+    struct Entry {
+        QString value; // trimmed, as read
+        QString line;  // the line as it stands
+    };
+    QHash<QString, QHash<QString, Entry>> m_values;
 };
 
 // Parts of one line, for the reader above; exposed for tests.

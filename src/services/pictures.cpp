@@ -41,7 +41,7 @@ QPixmap picture(const QString& resourcePath, QSize size) {
 
 void loadFonts() {
     static const bool loaded = [] {
-        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/ComicNeue-Regular.otf"));
+        // The board writes in bold only; one face keeps the start quick.
         QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/ComicNeue-Bold.otf"));
         return true;
     }();

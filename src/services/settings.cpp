@@ -155,6 +155,20 @@ std::optional<QString> profileRead(const QString& file, const QString& section,
 
 bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
                   const std::optional<QString>& value) {
+    // Storing what is already stored leaves the file alone (start-up stores the language and
+    // the signs again, whatever the size of the file).
+    if (key && value && !key->contains(u'\n') && !value->contains(u'\n') &&
+        !value->contains(u'\r') && !value->contains(QChar(0))) {
+        // Only a file parsed already is asked, and only when it is still that file.
+        const auto it = parsedFiles().constFind(file);
+        if (it != parsedFiles().constEnd() && it->index.holdsExactly(section, *key, *value)) {
+            const std::optional<FileStamp> stamp = stampOf(file);
+            QByteArray bytes;
+            if (stamp && *stamp == it->stamp &&
+                (settled(*stamp) || (readFile(file, &bytes) && bytes == it->bytes)))
+                return true;
+        }
+    }
     QByteArray bytes;
     if (!readFile(file, &bytes))
         return false; // never replace a file whose contents could not be read

@@ -196,6 +196,15 @@ void TestSettings::everyReadSeesTheFileAsItIs() {
         env.writeFile(QStringLiteral("Kalmix.ini"), "[Optionen]\r\nSprache=" + value + "\r\n");
         QCOMPARE(GetIniString(kOpt, kSprache, {}), QString::fromLatin1(value));
     }
+    // Storing again what reads the same but is written differently does change the file.
+    env.writeFile(QStringLiteral("Kalmix.ini"), "[Optionen]\r\nSprache=1000\r\n");
+    QCOMPARE(GetIniInt(kOpt, kSprache, 0), 1000);
+    SaveIni(kOpt, kSprache, Str(1000));
+    QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")),
+             QByteArray("[Optionen]\r\nSprache= 1000\r\n"));
+    SaveIni(kOpt, QStringLiteral("SPRACHE"), Str(1000)); // another spelling of the key
+    QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")),
+             QByteArray("[Optionen]\r\nSPRACHE= 1000\r\n"));
     QFile::remove(env.iniPath());
     QCOMPARE(GetIniInt(kOpt, kSprache, 7), 7);
     // Duplicate sections and keys: the first one wins, as the file reads from the top.
