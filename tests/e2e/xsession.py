@@ -15,14 +15,14 @@ def fail(message):
     sys.exit(1)
 
 
-def wait_for(what, predicate, timeout=15.0):
+def wait_for(what, predicate, timeout=15.0, describe=None):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         value = predicate()
         if value:
             return value
         time.sleep(0.05)
-    fail("timed out waiting for " + what)
+    fail("timed out waiting for " + what + (": %r" % (describe(),) if describe else ""))
 
 
 class Session:
@@ -57,6 +57,13 @@ class Session:
     def start(self, executable):
         self.kalmix = subprocess.Popen([executable], cwd=self.workdir, env=self.env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def windows(self):
+        """Every visible window with its name and geometry, for a failure's message."""
+        found = []
+        for wid in self.xdo("search", "--onlyvisible", "--name", "").split():
+            found.append((self.xdo("getwindowname", wid), self.xdo("getwindowgeometry", wid)))
+        return found
 
     def main_window(self):
         for wid in self.xdo("search", "--onlyvisible", "--name", "^Kalmix$").split():
