@@ -321,12 +321,7 @@ void Game::Multiplikation() {
     std::int16_t f = 0, m = 0, previous = 0;
     Procedure("frmKalmix", "Multiplikation")
         .run({
-            [&] {
-                const int i = Zufallszahl(0, FaktorZahl - 1);
-                if (i < 0 || i >= int(FaktorListe.size()))
-                    raiseError(ErrNr::SubscriptOutOfRange);
-                f = FaktorListe[i];
-            },
+            [&] { f = drawFactor(); },
             [&] { MaxMultiplikator = f > 10 ? 20 : 10; },
             [&] { previous = Ergebnis; },
             [&] {
@@ -344,12 +339,7 @@ void Game::Division() {
     std::int16_t f = 0, q = 0, previous = 0;
     Procedure("frmKalmix", "Division")
         .run({
-            [&] {
-                const int i = Zufallszahl(0, FaktorZahl - 1);
-                if (i < 0 || i >= int(FaktorListe.size()))
-                    raiseError(ErrNr::SubscriptOutOfRange);
-                f = FaktorListe[i];
-            },
+            [&] { f = drawFactor(); },
             [&] { MaxMultiplikator = f > 10 ? 20 : 10; },
             [&] { previous = Ergebnis; },
             [&] {
@@ -373,6 +363,28 @@ void Game::Division() {
 
 // ---------------------------------------------------------------- picture tasks
 
+std::int16_t Game::drawFactor() const {
+    const int i = Zufallszahl(0, FaktorZahl - 1);
+    if (i < 0 || i >= int(FaktorListe.size()))
+        raiseError(ErrNr::SubscriptOutOfRange);
+    return FaktorListe[i];
+}
+
+int Game::drawSymbol() const {
+    const int i = Zufallszahl(0, SymbolZahl - 1);
+    if (i < 0 || i >= int(SymbolListe.size()))
+        raiseError(ErrNr::SubscriptOutOfRange);
+    return SymbolListe[i];
+}
+
+void Game::presentPictures(bool on) {
+    // While the pictures go up, the buttons that would disturb them are off.
+    m_presenting = on;
+    m_board.setButtonEnabled(kSolution, !on && Hilfe != 0);
+    m_board.setButtonEnabled(kOptions, !on);
+    m_board.setButtonEnabled(kHelp, !on);
+}
+
 Async Game::Zaehlen() {
     const Procedure p("frmKalmix", "Zaehlen");
     int symbol = 0;
@@ -387,18 +399,8 @@ Async Game::Zaehlen() {
                 Ergebnis = Zufallszahl(2, 9);
             } while (Ergebnis == previous);
         },
-        [&] {
-            const int i = Zufallszahl(0, SymbolZahl - 1);
-            if (i < 0 || i >= int(SymbolListe.size()))
-                raiseError(ErrNr::SubscriptOutOfRange);
-            symbol = SymbolListe[i];
-        },
-        [&] {
-            m_presenting = true;
-            m_board.setButtonEnabled(kSolution, false);
-            m_board.setButtonEnabled(kOptions, false);
-            m_board.setButtonEnabled(kHelp, false);
-        },
+        [&] { symbol = drawSymbol(); },
+        [&] { presentPictures(true); },
     });
     if (!ok) {
         m_presenting = false;
@@ -417,11 +419,7 @@ Async Game::Zaehlen() {
                      if (LogFile)
                          m_board.setTaskText(QString(Ergebnis, u'O') + QStringLiteral("     "));
                  },
-                 [&] {
-                     m_board.setButtonEnabled(kSolution, Hilfe != 0);
-                     m_board.setButtonEnabled(kOptions, true);
-                     m_board.setButtonEnabled(kHelp, true);
-                 },
+                 [&] { presentPictures(false); },
                  [&] { AufgabeAnzeigen(); },
              });
 }
@@ -436,18 +434,8 @@ Async Game::SymbAddition() {
             m_board.hideAnswerBox();
             m_board.showQuestion(true);
         },
-        [&] {
-            const int i = Zufallszahl(0, SymbolZahl - 1);
-            if (i < 0 || i >= int(SymbolListe.size()))
-                raiseError(ErrNr::SubscriptOutOfRange);
-            symbol = SymbolListe[i];
-        },
-        [&] {
-            m_presenting = true;
-            m_board.setButtonEnabled(kSolution, false);
-            m_board.setButtonEnabled(kOptions, false);
-            m_board.setButtonEnabled(kHelp, false);
-        },
+        [&] { symbol = drawSymbol(); },
+        [&] { presentPictures(true); },
     });
     if (!ok) {
         m_presenting = false;
@@ -470,11 +458,7 @@ Async Game::SymbAddition() {
                          m_board.setTaskText(QString(a, u'O') + QStringLiteral(" + ") +
                                              QString(b, u'O') + QStringLiteral(" = "));
                  },
-                 [&] {
-                     m_board.setButtonEnabled(kSolution, Hilfe != 0);
-                     m_board.setButtonEnabled(kOptions, true);
-                     m_board.setButtonEnabled(kHelp, true);
-                 },
+                 [&] { presentPictures(false); },
                  [&] { AufgabeAnzeigen(); },
              });
 }

@@ -76,6 +76,9 @@ private:
     Async solutionHelp();
     Async gameEnd();
     Async Sequenz(int nummer, int ziel);
+    std::int16_t drawFactor() const; // from the chosen factors
+    int drawSymbol() const;          // from the chosen symbols
+    void presentPictures(bool on);
     void enableTimer(bool on);
     void timerTick(quint64 epoch);
     void writeLog(const QString& line);
