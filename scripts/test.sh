@@ -9,15 +9,17 @@ bash scripts/setup.sh
 # The fuzz targets need clang's libFuzzer: a small build of their own.
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALMIX_FUZZ=ON \
     -DKALMIX_WERROR=OFF > build-fuzz.log 2>&1 || { cat build-fuzz.log; exit 1; }
-cmake --build build-fuzz -j"$(nproc)" --target ini_fuzzer >> build-fuzz.log 2>&1 ||
-    { cat build-fuzz.log; exit 1; }
-mkdir -p build-fuzz/corpus-ini
-cp fuzz/corpus/ini/* build-fuzz/corpus-ini/
-echo "Fuzzing the settings reader for 30 s..."
-./build-fuzz/fuzz/ini_fuzzer -max_total_time=30 -max_len=65536 -print_final_stats=0 \
-    build-fuzz/corpus-ini 2> build-fuzz/ini_fuzzer.log ||
-    { tail -50 build-fuzz/ini_fuzzer.log; exit 1; }
-tail -1 build-fuzz/ini_fuzzer.log
+cmake --build build-fuzz -j"$(nproc)" --target ini_fuzzer lng_fuzzer log_fuzzer \
+    >> build-fuzz.log 2>&1 || { cat build-fuzz.log; exit 1; }
+for target in ini lng log; do
+    mkdir -p "build-fuzz/corpus-$target"
+    cp "fuzz/corpus/$target/"* "build-fuzz/corpus-$target/"
+    echo "Fuzzing $target for 20 s..."
+    "./build-fuzz/fuzz/${target}_fuzzer" -max_total_time=20 -max_len=65536 \
+        -print_final_stats=0 "build-fuzz/corpus-$target" 2> "build-fuzz/$target.log" ||
+        { tail -50 "build-fuzz/$target.log"; exit 1; }
+    tail -1 "build-fuzz/$target.log"
+done
 
 # The sanitizers' build; the end-to-end tests preload a probe, which the address sanitizer's
 # runtime does not allow, and the installation test starts the program as another user, so

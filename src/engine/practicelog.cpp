@@ -9,16 +9,6 @@
 
 namespace kalmix {
 
-namespace {
-constexpr qsizetype kZone = 14;
-}
-
-QString zoneAdvanced(const QString& line, const QString& item) {
-    const qsizetype column = line.size() + 1;
-    const qsizetype next = 1 + kZone * ((column - 1) / kZone + 1);
-    return line + QString(next - column, u' ') + item;
-}
-
 QString logDate(const QDateTime& when) {
     const QLocale locale = systemLocale();
     QString format = locale.dateFormat(QLocale::ShortFormat);
@@ -39,12 +29,12 @@ QString logHeaderLine(const QDateTime& when, const QString& player) {
 }
 
 QString logSolvedLine(const QDateTime& when, const QString& task, const QString& answer) {
-    return logTime(when) + u'\t' + task + answer;
+    return composeLogLine(logTime(when), task, answer);
 }
 
 QString logNoteLine(const QDateTime& when, const QString& task, const QString& answer,
                     const QString& note) {
-    return zoneAdvanced(logSolvedLine(when, task, answer), note);
+    return composeLogLine(logTime(when), task, answer, note);
 }
 
 QString PracticeLog::path() {

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "engine/logline.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QString>
 
 namespace kalmix {
-
-// Lines of the practice log. Items are either joined or zone-advanced: blanks up to the next
-// print zone (zones 14 columns wide, starting at columns 1, 15, 29, ...). An item that ends
-// exactly at a zone's end is followed by a whole zone of blanks, so items never touch.
-QString zoneAdvanced(const QString& line, const QString& item);
 
 // Date and time as the user's locale writes them (the year always with four digits, the time
 // with seconds).
