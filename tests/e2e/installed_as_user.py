@@ -67,6 +67,29 @@ def main():
         fail("written beside the program: %r" % beside)
     if os.path.exists(os.path.join(home, ".local", "share", "Kalmix", "kalmix.EPT")):
         fail("the start reported an error")
+
+    # A settings file the user may read but not write (another user's) is left as it is,
+    # although the directory would let a new file be renamed over it; Kalmix still starts.
+    data = os.path.dirname(settings)
+    frozen = b"[Optionen]\r\nSprache=3000\r\n"  # Kalmix would write it " 3000"
+    with open(settings, "wb") as f:
+        f.write(frozen)
+    os.chown(settings, 0, 0)
+    os.chmod(settings, 0o644)
+    kalmix = subprocess.Popen(["setpriv", "--reuid=%d" % NOBODY, "--regid=%d" % NOBODY,
+                               "--clear-groups", os.path.join(prefix, "bin", "kalmix")],
+                              env=env, cwd=home, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    time.sleep(3)
+    if kalmix.poll() is not None:
+        fail("kalmix did not keep running with a read-only settings file")
+    kalmix.kill()
+    kalmix.wait()
+    with open(settings, "rb") as f:
+        if f.read() != frozen:
+            fail("the read-only settings file was changed")
+    if os.stat(settings).st_uid != 0 or os.path.exists(os.path.join(data, "kalmix.EPT")):
+        fail("the read-only settings file was replaced, or an error was reported")
     shutil.rmtree(work)
     print("installed as another user: 1 passed, 0 failed")
 
