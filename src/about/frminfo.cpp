@@ -104,9 +104,7 @@ void frmInfo::Form_Load() {
 }
 
 void frmInfo::Sprache() {
-    Procedure("frmInfo", "Sprache").run({[&] {
-        Label[3]->setText(GetLang(static_cast<std::int16_t>(SprachBasis + 102)));
-    }});
+    Procedure("frmInfo", "Sprache").run({[&] { Label[3]->setText(langText(102)); }});
 }
 
 void frmInfo::ok_Click() {

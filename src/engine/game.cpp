@@ -36,19 +36,9 @@ long long answerValue(const QString& text) {
     return v;
 }
 
-QString lang(int nr) {
-    return GetLang(static_cast<std::int16_t>(SprachBasis + nr));
-}
-
 // Rounds halves to the even neighbour.
 int roundEven(double v) {
     return static_cast<int>(std::nearbyint(v));
-}
-
-std::int16_t checked(long long v) {
-    if (v < -32768 || v > 32767)
-        raiseError(ErrNr::Overflow);
-    return static_cast<std::int16_t>(v);
 }
 
 struct FlagGuard {
@@ -277,15 +267,15 @@ void Game::Summe(std::int16_t& erster, std::int16_t& zweiter) {
                 if (s < erster) {
                     zweiter = s;
                     Ergebnis = erster;
-                    erster = checked(Ergebnis - zweiter);
+                    erster = toInteger(Ergebnis - zweiter);
                 } else if (s == erster) {
                     if (Ergebnis < MaxSum)
-                        Ergebnis = checked(Ergebnis + 1);
+                        Ergebnis = toInteger(Ergebnis + 1);
                     else
-                        erster = checked(erster - 1);
+                        erster = toInteger(erster - 1);
                     zweiter = 1;
                 } else {
-                    zweiter = checked(Ergebnis - erster);
+                    zweiter = toInteger(Ergebnis - erster);
                 }
             },
         });
@@ -327,7 +317,7 @@ void Game::Multiplikation() {
             [&] {
                 do {
                     m = Zufallszahl(2, MaxMultiplikator);
-                    Ergebnis = checked(m * f);
+                    Ergebnis = toInteger(m * f);
                 } while (Ergebnis == previous && f != 0);
             },
             [&] { m_board.setTaskText(Str(m) + SignMul + Str(f) + QStringLiteral(" = ")); },
@@ -345,7 +335,7 @@ void Game::Division() {
             [&] {
                 do {
                     q = Zufallszahl(3, MaxMultiplikator);
-                    Ergebnis = checked(q * f);
+                    Ergebnis = toInteger(q * f);
                     if (NullFaktor && Ergebnis == 0) {
                         m_board.setTaskText(QStringLiteral("0") + SignDiv + Str(q) +
                                             QStringLiteral(" = "));
@@ -503,7 +493,7 @@ Async Game::answer() {
                      [&] {
                          if (LogFile)
                              writeLog(logNoteLine(clock().now(), m_board.taskText(),
-                                                  m_board.answerText(), lang(160)));
+                                                  m_board.answerText(), langText(160)));
                      },
                  });
         co_await m_waits.wait(1);
@@ -527,7 +517,7 @@ Async Game::answer() {
         int ziel = 0;
         bool move = false;
         p.run(12, {
-                      [&] { Geloest = checked(Geloest + 1); },
+                      [&] { Geloest = toInteger(Geloest + 1); },
                       [&] {
                           if (!Animation || StartTimer)
                               return;
@@ -553,7 +543,7 @@ Async Game::answer() {
                       [&] {
                           if (LogFile)
                               writeLog(logNoteLine(clock().now(), m_board.taskText(),
-                                                   m_board.answerText(), lang(131)));
+                                                   m_board.answerText(), langText(131)));
                       },
                       [&] { HilfeBenutzt = false; },
                   });

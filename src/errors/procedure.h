@@ -31,7 +31,9 @@ struct ProgramEnded {};
 
 // Leaves the running procedure at once without an error, as "Exit Sub" does.
 struct ProcedureExit {};
-[[noreturn]] inline void exitProcedure() { throw ProcedureExit{}; }
+[[noreturn]] inline void exitProcedure() {
+    throw ProcedureExit{};
+}
 
 using Statement = std::function<void()>;
 

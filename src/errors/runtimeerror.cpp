@@ -44,6 +44,12 @@ void raiseError(int number, const QString& description) {
     throw RuntimeError(number, description);
 }
 
+std::int16_t toInteger(long long n) {
+    if (n < -32768 || n > 32767)
+        raiseError(ErrNr::Overflow);
+    return static_cast<std::int16_t>(n);
+}
+
 ErrContext& Err() {
     static ErrContext context;
     return context;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <exception>
 
 namespace kalmix {
@@ -40,6 +41,9 @@ private:
 };
 
 [[noreturn]] void raiseError(int number, const QString& description = {});
+
+// A number as a 16-bit integer; outside -32768 to 32767 it is an overflow error.
+std::int16_t toInteger(long long n);
 
 // The error being handled: number, description and the number of the failing statement
 // (0 when it has none). Set by a procedure's handler before it reports the error.

@@ -212,13 +212,7 @@ void frmKalmix::ComboAktualisieren() {
             },
             [&] {
                 const QSignalBlocker quiet(cmbName);
-                for (int n = 1;; ++n) {
-                    const QString name = GetIniString(QStringLiteral("Benutzer"),
-                                                      QStringLiteral("Name%1").arg(n), {});
-                    if (name.isEmpty())
-                        break;
-                    cmbName->addItem(name);
-                }
+                cmbName->addItems(readPlayerNames());
             },
             [&] {
                 aktiv = GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"),
@@ -428,18 +422,17 @@ void frmKalmix::createPanelAndToolbar() {
 }
 
 void frmKalmix::Sprache() {
-    auto text = [](int nr) { return GetLang(static_cast<std::int16_t>(SprachBasis + nr)); };
-    lblFrage->setText(text(105));
-    Label[0]->setText(text(109));
-    Label[1]->setText(text(107));
-    PicBut[0]->setToolTip(text(110));
-    PicBut[1]->setToolTip(text(111));
-    PicBut[2]->setToolTip(text(112));
-    PicBut[3]->setToolTip(text(116));
-    PicBut[4]->setToolTip(text(120));
-    mnuEMail->setText(text(122));
-    mnuOnlinehilfe->setText(text(121));
-    mnuUeber->setText(text(123));
+    lblFrage->setText(langText(105));
+    Label[0]->setText(langText(109));
+    Label[1]->setText(langText(107));
+    PicBut[0]->setToolTip(langText(110));
+    PicBut[1]->setToolTip(langText(111));
+    PicBut[2]->setToolTip(langText(112));
+    PicBut[3]->setToolTip(langText(116));
+    PicBut[4]->setToolTip(langText(120));
+    mnuEMail->setText(langText(122));
+    mnuOnlinehilfe->setText(langText(121));
+    mnuUeber->setText(langText(123));
 }
 
 void frmKalmix::PicBut_Click(int index) {
@@ -448,8 +441,7 @@ void frmKalmix::PicBut_Click(int index) {
         m_game.Start_Click();
         break;
     case 1:
-        if (MsgBox(GetLang(static_cast<std::int16_t>(SprachBasis + 124)), MsgButtons::YesNo,
-                   MsgIcon::Question, this) != MsgResult::Yes)
+        if (MsgBox(langText(124), MsgButtons::YesNo, MsgIcon::Question, this) != MsgResult::Yes)
             break;
         if (LogFile) {
             try {

@@ -4,10 +4,8 @@
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
 #include "services/appinfo.h"
-#include "services/lang.h"
 #include "services/pictures.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 
 #include <QApplication>
 #include <memory>

@@ -16,6 +16,10 @@ extern QString LangDatei;
 // The text with the key Nr (language base plus text number, 1124 = English 124) from the
 // language file copy, at most 254 characters; the empty text when there is none.
 QString GetLang(std::int16_t nr);
+// Text number nr (101 to 192) in the current language.
+inline QString langText(int nr) {
+    return GetLang(static_cast<std::int16_t>(SprachBasis + nr));
+}
 
 // Writes the language file copy ("~tmp.lng" in the temporary directory) and sets LangDatei.
 void WriteLanguageCopy();

@@ -32,13 +32,6 @@ bool readFile(const QString& file, QByteArray* bytes) {
     return f.error() == QFileDevice::NoError;
 }
 
-std::int16_t toInteger(long long n) {
-    if (n < std::numeric_limits<std::int16_t>::min() ||
-        n > std::numeric_limits<std::int16_t>::max())
-        raiseError(ErrNr::Overflow);
-    return static_cast<std::int16_t>(n);
-}
-
 } // namespace
 
 QString iniFilePath() {

@@ -35,10 +35,6 @@ namespace {
 const QString kBenutzer = QStringLiteral("Benutzer");
 const QString kOptionen = QStringLiteral("Optionen");
 
-QString lang(int nr) {
-    return GetLang(static_cast<std::int16_t>(SprachBasis + nr));
-}
-
 QString symbolPicturePath(int symbol, char look) {
     return QStringLiteral(":/pictures/symbols/sym%1%2.svg")
         .arg(symbol, 2, 10, QLatin1Char('0'))
@@ -433,9 +429,7 @@ void frmUebung::Form_Load() {
 }
 
 void frmUebung::showModal() {
-    m_shownModal = true;
     exec();
-    m_shownModal = false;
 }
 
 void frmUebung::showEvent(QShowEvent* event) {
@@ -503,38 +497,38 @@ void frmUebung::reject() {
 void frmUebung::Sprache() {
     Procedure("frmUebung", "Sprache")
         .run({
-            [&] { setWindowTitle(lang(147)); },
+            [&] { setWindowTitle(langText(147)); },
             [&] {
                 static const int kinds[8] = {127, 128, 185, 181, 182, 186, 187, 188};
                 for (int i = 0; i < 8; ++i)
-                    optUebung[i]->setText(lang(kinds[i]));
-                optUebung[8]->setText(lang(187) + QStringLiteral(" + ") + lang(188));
+                    optUebung[i]->setText(langText(kinds[i]));
+                optUebung[8]->setText(langText(187) + QStringLiteral(" + ") + langText(188));
             },
             [&] {
-                optAufgZeit[0]->setText(lang(136));
-                optAufgZeit[1]->setText(lang(152));
-                chkSound->setText(lang(119));
-                chkProgAnim->setText(lang(192));
-                chkLogfile->setText(lang(153));
-                chkTipp->setText(lang(177));
-                chkNull->setText(lang(191));
+                optAufgZeit[0]->setText(langText(136));
+                optAufgZeit[1]->setText(langText(152));
+                chkSound->setText(langText(119));
+                chkProgAnim->setText(langText(192));
+                chkLogfile->setText(langText(153));
+                chkTipp->setText(langText(177));
+                chkNull->setText(langText(191));
             },
             [&] {
-                cmdDelLogfile->setText(lang(154));
-                cmdViewLog->setText(lang(162));
-                cmdCancel->setText(lang(143));
-                cmdDelEntry->setText(lang(178));
-                cmdWeiter->setText(lang(169));
-                cmdZurueck->setText(lang(170));
-                lblSignMul->setText(lang(167));
-                lblSignDiv->setText(lang(168));
+                cmdDelLogfile->setText(langText(154));
+                cmdViewLog->setText(langText(162));
+                cmdCancel->setText(langText(143));
+                cmdDelEntry->setText(langText(178));
+                cmdWeiter->setText(langText(169));
+                cmdZurueck->setText(langText(170));
+                lblSignMul->setText(langText(167));
+                lblSignDiv->setText(langText(168));
             },
             [&] {
-                lblHeading[0]->setText(lang(171));
-                lblHeading[1]->setText(lang(172));
-                lblHeading[2]->setText(lang(173));
-                lblHeading[3]->setText(lang(174) + u'\n' + u'(' + lang(187) + u')');
-                lblHeading[4]->setText(lang(175));
+                lblHeading[0]->setText(langText(171));
+                lblHeading[1]->setText(langText(172));
+                lblHeading[2]->setText(langText(173));
+                lblHeading[3]->setText(langText(174) + u'\n' + u'(' + langText(187) + u')');
+                lblHeading[4]->setText(langText(175));
             },
             [&] {
                 // Measuring the pages is for the eye: a hidden window needs no sizes.
@@ -570,7 +564,7 @@ bool frmUebung::checkTicks() {
         for (QCheckBox* c : chkSymbol)
             any = any || c->isChecked();
         if (!any) {
-            MsgBox(lang(190), MsgButtons::Ok, MsgIcon::Exclamation, this);
+            MsgBox(langText(190), MsgButtons::Ok, MsgIcon::Exclamation, this);
             return false;
         }
     }
@@ -579,7 +573,7 @@ bool frmUebung::checkTicks() {
         for (QCheckBox* c : chkFaktor)
             any = any || c->isChecked();
         if (!any) {
-            MsgBox(lang(176), MsgButtons::Ok, MsgIcon::Exclamation, this);
+            MsgBox(langText(176), MsgButtons::Ok, MsgIcon::Exclamation, this);
             return false;
         }
     }
@@ -611,7 +605,8 @@ void frmUebung::cmdWeiter_Click() {
                     else if (name != txtName->text())
                         txtName->setText(name);
                     if (txtName->text().isEmpty()) {
-                        MsgBox(lang(145), MsgButtons::Ok, MsgIcon::Information, this, lang(146));
+                        MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
+                               langText(146));
                         showPage(0);
                         txtName->setFocus();
                         exitProcedure();
@@ -672,12 +667,7 @@ void frmUebung::cmdZurueck_Click() {
 void frmUebung::loadPlayerList() {
     Procedure("frmUebung", "Form_Load").run({[&] {
         lstName->clear();
-        for (int n = 1;; ++n) {
-            const QString name = GetIniString(kBenutzer, QStringLiteral("Name%1").arg(n), {});
-            if (name.isEmpty())
-                break;
-            lstName->addItem(name);
-        }
+        lstName->addItems(readPlayerNames());
     }});
 }
 
@@ -755,7 +745,8 @@ void frmUebung::cmdDelEntry_Click() {
         .run({
             [&] {
                 if (!lstName->currentItem() || !lstName->currentItem()->isSelected()) {
-                    MsgBox(lang(179), MsgButtons::Ok, MsgIcon::Information, this, windowTitle());
+                    MsgBox(langText(179), MsgButtons::Ok, MsgIcon::Information, this,
+                           windowTitle());
                     exitProcedure();
                 }
             },
@@ -787,12 +778,12 @@ void frmUebung::BenutzerLaden() {
                     lstName->setCurrentItem(same.first());
             },
             [&] {
-                SignMul = u' ' + GetIniString(kOptionen, QStringLiteral("SignMul"), lang(183));
+                SignMul = u' ' + GetIniString(kOptionen, QStringLiteral("SignMul"), langText(183));
                 for (int i = 0; i < 3; ++i) {
                     if (mulSignOption(i) == SignMul.trimmed())
                         optSignMul[i]->setChecked(true);
                 }
-                SignDiv = u' ' + GetIniString(kOptionen, QStringLiteral("SignDiv"), lang(184));
+                SignDiv = u' ' + GetIniString(kOptionen, QStringLiteral("SignDiv"), langText(184));
                 for (int i = 0; i < 3; ++i) {
                     if (divSignOption(i) == SignDiv.trimmed())
                         optSignDiv[i]->setChecked(true);
@@ -963,8 +954,8 @@ void frmUebung::cmdOptOK_Click() {
                     },
                     [&] {
                         if (txtName->text().isEmpty() && shown()) {
-                            MsgBox(lang(145), MsgButtons::Ok, MsgIcon::Information, this,
-                                   lang(146));
+                            MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
+                                   langText(146));
                             showPage(0);
                             txtName->setFocus();
                             exitProcedure();
@@ -990,7 +981,8 @@ void frmUebung::cmdCancel_Click() {
             },
             [&] {
                 if (txtName->text().isEmpty() && shown()) {
-                    MsgBox(lang(145), MsgButtons::Ok, MsgIcon::Information, this, lang(146));
+                    MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
+                           langText(146));
                     showPage(0);
                     txtName->setFocus();
                     exitProcedure();
@@ -1017,7 +1009,7 @@ void frmUebung::cmdViewLog_Click() {
 }
 
 void frmUebung::cmdDelLogfile_Click() {
-    if (MsgBox(lang(163), MsgButtons::YesNo, MsgIcon::Question, this) != MsgResult::Yes)
+    if (MsgBox(langText(163), MsgButtons::YesNo, MsgIcon::Question, this) != MsgResult::Yes)
         return;
     // Every step is tried, whatever the one before did.
     LogNr().close();

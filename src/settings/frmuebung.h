@@ -109,7 +109,6 @@ private:
     bool m_inCompletion = false;
     bool m_holdLostFocus = false;
     bool m_symbolPictures = false;
-    bool m_shownModal = false;
 };
 
 } // namespace kalmix

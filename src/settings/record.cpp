@@ -76,6 +76,17 @@ std::int16_t minSumFor(std::int16_t maxSum) {
     }
 }
 
+QStringList readPlayerNames() {
+    QStringList names;
+    for (int n = 1;; ++n) {
+        const QString name =
+            GetIniString(QStringLiteral("Benutzer"), QStringLiteral("Name%1").arg(n), {});
+        if (name.isEmpty())
+            return names;
+        names.append(name);
+    }
+}
+
 std::int16_t factorOfBox(int box) {
     return box == 19 ? 0 : static_cast<std::int16_t>(box + 2);
 }
@@ -127,8 +138,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
                         FaktorListe[FaktorZahl++] = factorOfBox(i);
                 }
                 if (FaktorZahl == 0) {
-                    MsgBox(GetLang(static_cast<std::int16_t>(SprachBasis + 176)), MsgButtons::Ok,
-                           MsgIcon::Exclamation);
+                    MsgBox(langText(176), MsgButtons::Ok, MsgIcon::Exclamation);
                     exitProcedure();
                 }
             },

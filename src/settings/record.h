@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -59,6 +60,10 @@ template <std::size_t N> QString tickString(const std::array<bool, N>& boxes) {
 
 inline constexpr char kDefaultSymbole[] = "101101010";
 inline constexpr char kDefaultFaktoren[] = "0011010100010000000";
+
+// The known players: "Name1", "Name2", ... of section "Benutzer", up to the first empty or
+// missing one.
+QStringList readPlayerNames();
 
 // The state of the settings window's controls that the apply step reads.
 struct SettingsControls {
