@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <limits>
 #include <sys/stat.h>
 
 namespace kalmix {
