@@ -45,7 +45,7 @@ class Display:
     def __init__(self):
         r, w = os.pipe()
         self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0",
-                                      "1024x768x24", "-nolisten", "tcp"],
+                                      "1024x768x24", "-nolisten", "tcp", "-noreset"],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      pass_fds=(w,))
         os.close(w)

@@ -53,8 +53,7 @@ def main():
     s = Session(workdir, PROBE)
     try:
         s.start(executable)
-        s.window = wait_for("the main window", s.main_window, 40,
-                            describe=lambda: (s.windows(), s.kalmix.poll()))
+        s.wait_main_window()
         time.sleep(0.3)
         s.click(680, 22)  # start: Carla plays at once
         opened = 0

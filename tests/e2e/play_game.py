@@ -36,8 +36,7 @@ def main():
 
 def play(s, executable):
     s.start(executable)
-    s.window = wait_for("the main window", s.main_window, 40,
-                        describe=lambda: (s.windows(), s.kalmix.poll(), s.probe_lines()[-5:]))
+    s.wait_main_window()
     time.sleep(0.5)
     # The toolbar's start button: no player yet, so the settings wizard opens.
     s.click(680, 22)

@@ -33,7 +33,7 @@ class Session:
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp"],
+             "-nolisten", "tcp", "-noreset"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
@@ -55,8 +55,19 @@ class Session:
         return out.stdout.strip()
 
     def start(self, executable):
-        self.kalmix = subprocess.Popen([executable], cwd=self.workdir, env=self.env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.executable = executable
+        # What kalmix prints goes to a file, for the message if it dies.
+        self.stderr_path = os.path.join(self.workdir, "kalmix.stderr")
+        with open(self.stderr_path, "wb") as err:
+            self.kalmix = subprocess.Popen([executable], cwd=self.workdir, env=self.env,
+                                           stdout=err, stderr=subprocess.STDOUT)
+
+    def stderr_tail(self):
+        try:
+            with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
+                return f.read()[-2000:]
+        except (AttributeError, FileNotFoundError):
+            return ""
 
     def windows(self):
         """Every visible window with its name and geometry, for a failure's message."""
@@ -72,6 +83,29 @@ class Session:
             if int(values.get("WIDTH", 0)) == 700:
                 return wid, int(values["X"]), int(values["Y"])
         return None
+
+    def wait_main_window(self, timeout=40.0, attempts=2):
+        """Waits for the main window. A kalmix that dies before it shows is started once more
+        (a fresh virtual display can refuse the very first client while it settles); the
+        second death fails at once, with what kalmix printed both times."""
+        printed = []
+
+        def ready():
+            if self.kalmix.poll() is not None:
+                printed.append("ended with %s, printing:\n%s"
+                               % (self.kalmix.returncode, self.stderr_tail()))
+                if len(printed) >= attempts:
+                    fail("kalmix did not reach its main window:\n" + "\n".join(printed))
+                print("kalmix ended before its main window showed; starting it again:\n"
+                      + printed[-1])
+                time.sleep(1.0)
+                self.start(self.executable)
+                return None
+            return self.main_window()
+        self.window = wait_for("the main window", ready, timeout,
+                               describe=lambda: (self.windows(), self.probe_lines()[-5:],
+                                                 self.stderr_tail()))
+        return self.window
 
     def click(self, x, y):
         wid, left, top = self.window

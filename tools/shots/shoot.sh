@@ -5,7 +5,7 @@ set -euo pipefail
 out=$1 wait=$2 size=$3
 shift 3
 display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "${size}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
 sleep 0.5
