@@ -2,8 +2,6 @@
 
 #include "services/codepage.h"
 
-#include <QSet>
-
 namespace kalmix {
 
 namespace {
@@ -171,43 +169,77 @@ void IniDocument::removeKey(const QString& section, const QString& key) {
     }
 }
 
-IniIndex::IniIndex(const IniDocument& doc) {
-    QSet<QString> seen;
-    QHash<QString, Entry>* current = nullptr;
-    QString name, key, value;
-    for (const QString& line : doc.lines()) {
-        if (iniSectionName(line, &name)) {
-            const QString folded = name.toCaseFolded();
-            // A section that came before keeps its first place; a repeat is not read.
-            current = seen.contains(folded) ? nullptr : &m_values[folded];
-            seen.insert(folded);
+namespace {
+// Sections up to this many lines are searched line by line; longer ones get a key table.
+constexpr qsizetype kShortSection = 24;
+
+bool looksLikeSection(const QString& line) {
+    for (QChar c : line) {
+        if (!isBlank(c))
+            return c == u'[';
+    }
+    return false;
+}
+} // namespace
+
+IniIndex::IniIndex(const IniDocument& doc) : m_lines(doc.lines()) {
+    QString name;
+    QString current;
+    bool open = false;
+    const qsizetype n = m_lines.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (!looksLikeSection(m_lines[i]) || !iniSectionName(m_lines[i], &name))
             continue;
-        }
-        if (current && iniEntry(line, &key, &value)) {
-            const QString folded = key.toCaseFolded();
-            if (!current->contains(folded))
-                current->insert(folded, Entry{value, line});
-        }
+        if (open)
+            m_sections[current].end = i;
+        current = name.toCaseFolded();
+        // A section that came before keeps its first place; a repeat is not read.
+        open = !m_sections.contains(current);
+        if (open)
+            m_sections.insert(current, Section{i + 1, n});
     }
 }
 
+qsizetype IniIndex::find(const QString& section, const QString& key) const {
+    const QString folded = section.toCaseFolded();
+    const auto s = m_sections.constFind(folded);
+    if (s == m_sections.constEnd())
+        return -1;
+    QString k;
+    if (s->end - s->begin <= kShortSection) {
+        for (qsizetype i = s->begin; i < s->end; ++i) {
+            if (iniEntry(m_lines[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    }
+    auto keys = m_keys.find(folded);
+    if (keys == m_keys.end()) {
+        keys = m_keys.insert(folded, {});
+        for (qsizetype i = s->begin; i < s->end; ++i) {
+            if (!iniEntry(m_lines[i], &k, nullptr))
+                continue;
+            const QString f = k.toCaseFolded();
+            if (!keys->contains(f))
+                keys->insert(f, i);
+        }
+    }
+    return keys->value(key.toCaseFolded(), -1);
+}
+
 std::optional<QString> IniIndex::value(const QString& section, const QString& key) const {
-    const auto s = m_values.constFind(section.toCaseFolded());
-    if (s == m_values.constEnd())
+    const qsizetype i = find(section, key);
+    if (i < 0)
         return std::nullopt;
-    const auto k = s->constFind(key.toCaseFolded());
-    if (k == s->constEnd())
-        return std::nullopt;
-    return k->value;
+    QString v;
+    iniEntry(m_lines[i], nullptr, &v);
+    return v;
 }
 
 bool IniIndex::holdsExactly(const QString& section, const QString& key,
                             const QString& value) const {
-    const auto s = m_values.constFind(section.toCaseFolded());
-    if (s == m_values.constEnd())
-        return false;
-    const auto k = s->constFind(key.toCaseFolded());
-    return k != s->constEnd() && k->line == key + u'=' + value;
+    const qsizetype i = find(section, key);
+    return i >= 0 && m_lines[i] == key + u'=' + value;
 }
 
 void IniDocument::removeSection(const QString& section) {

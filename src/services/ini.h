@@ -47,8 +47,10 @@ private:
     QStringList m_lines;
 };
 
-// Every value of a document, for lookups without scanning its lines: the same answers as
-// IniDocument::value (first section and first key win, names without regard to case).
+// Lookups in a document without scanning all its lines: the same answers as
+// IniDocument::value (first section and first key win, names without regard to case). Only
+// the section lines are read up front; the keys of a section are looked at when it is first
+// asked for, so a file of many players costs little more to open than a file of one.
 class IniIndex {
 public:
     IniIndex() = default;
@@ -59,11 +61,17 @@ public:
     bool holdsExactly(const QString& section, const QString& key, const QString& value) const;
 
 private:
-    struct Entry {
-        QString value; // trimmed, as read
-        QString line;  // the line as it stands
+    struct Section {
+        qsizetype begin = 0; // first line after the section line
+        qsizetype end = 0;   // past its last line
     };
-    QHash<QString, QHash<QString, Entry>> m_values;
+    // The line of the entry a read finds, or -1.
+    qsizetype find(const QString& section, const QString& key) const;
+
+    QStringList m_lines;
+    QHash<QString, Section> m_sections; // by case-folded name
+    // Keys of the long sections already asked for (a language file is one long section).
+    mutable QHash<QString, QHash<QString, qsizetype>> m_keys;
 };
 
 // Parts of one line, for the reader above; exposed for tests.

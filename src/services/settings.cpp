@@ -71,11 +71,12 @@ long long profileNumber(const QString& text) {
 
 namespace {
 
-// What a file is right now. File times have a coarse grain, so two writes in quick succession
-// can leave the same stamp: a stamp is trusted only for a file whose last change lies well in
-// the past; a file changed recently is read again and compared byte for byte. Either way every
-// call sees the file as it is, while a file read many times in a row (a long player list) is
-// parsed only once.
+// What a file is right now. File times have a coarse grain (a clock tick, or whole seconds
+// on some file systems), so two writes in quick succession can leave the same stamp. A parsed
+// copy is therefore trusted on its stamp only when the file's last change lay well before the
+// moment its bytes were read: any later change then bears a later stamp. Otherwise the file is
+// read again and compared byte for byte. Either way every call sees the file as it is, while a
+// file read many times in a row (a long player list) is parsed only once.
 struct FileStamp {
     qint64 size = -1;
     qint64 mtimeNs = 0;
@@ -95,14 +96,22 @@ std::optional<FileStamp> stampOf(const QString& file) {
                      static_cast<quint64>(st.st_ino), static_cast<quint64>(st.st_dev)};
 }
 
-bool settled(const FileStamp& stamp) {
-    constexpr qint64 kSettleNs = 2'000'000'000LL;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-    return now - std::max(stamp.mtimeNs, stamp.ctimeNs) > kSettleNs;
+qint64 nowNs() {
+    return QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
+}
+
+// Whether a file with this stamp, read at that moment, cannot have changed unseen since.
+bool settledAt(const FileStamp& stamp, qint64 readAtNs) {
+    // Stamps with parts of a second come from a tick-grained clock; whole seconds may be all
+    // the file system keeps.
+    const bool fine = stamp.mtimeNs % 1'000'000'000LL != 0 || stamp.ctimeNs % 1'000'000'000LL != 0;
+    const qint64 margin = fine ? 50'000'000LL : 2'000'000'000LL;
+    return readAtNs - std::max(stamp.mtimeNs, stamp.ctimeNs) > margin;
 }
 
 struct ParsedFile {
     FileStamp stamp;
+    qint64 readAtNs = 0; // when the bytes were last known to be the file's
     QByteArray bytes;
     IniIndex index;
 };
@@ -126,8 +135,10 @@ std::optional<QString> profileRead(const QString& file, const QString& section,
         return std::nullopt;
     }
     auto it = parsedFiles().find(file);
-    const bool trusted = it != parsedFiles().end() && it->stamp == *stamp && settled(*stamp);
+    const bool trusted =
+        it != parsedFiles().end() && it->stamp == *stamp && settledAt(*stamp, it->readAtNs);
     if (!trusted) {
+        const qint64 readAt = nowNs();
         QByteArray bytes;
         if (!readFile(file, &bytes)) {
             forget(file);
@@ -137,9 +148,10 @@ std::optional<QString> profileRead(const QString& file, const QString& section,
             if (parsedFiles().size() > 8)
                 parsedFiles().clear();
             it = parsedFiles().insert(
-                file, ParsedFile{*stamp, bytes, IniIndex(IniDocument::parse(bytes))});
+                file, ParsedFile{*stamp, readAt, bytes, IniIndex(IniDocument::parse(bytes))});
         } else {
             it->stamp = *stamp;
+            it->readAtNs = readAt;
         }
     }
     return it->index.value(section, key);
@@ -157,7 +169,7 @@ bool profileWrite(const QString& file, const QString& section, const std::option
             const std::optional<FileStamp> stamp = stampOf(file);
             QByteArray bytes;
             if (stamp && *stamp == it->stamp &&
-                (settled(*stamp) || (readFile(file, &bytes) && bytes == it->bytes)))
+                (settledAt(*stamp, it->readAtNs) || (readFile(file, &bytes) && bytes == it->bytes)))
                 return true;
         }
     }

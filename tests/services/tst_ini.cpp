@@ -20,6 +20,7 @@ private Q_SLOTS:
     void decodesUtf8AndWindows1252();
     void cp1252RoundTrip();
     void hugeAndRandomInputsStayWhole();
+    void indexAnswersAsTheDocument();
 };
 
 void TestIni::readsCaseInsensitiveAndTrimmed() {
@@ -163,6 +164,31 @@ void TestIni::hugeAndRandomInputsStayWhole() {
         if (!junk.contains('['))
             QCOMPARE(again.value(QStringLiteral("known"), QStringLiteral("key")), u"value"_qs);
     }
+}
+
+void TestIni::indexAnswersAsTheDocument() {
+    // Short sections are searched line by line, long ones through a key table: both must give
+    // the first key of the first section, whatever the spelling, and nothing of a repeat.
+    QByteArray text = "k=before\r\n[Short]\r\nk=1\r\nK = 2\r\n;c=3\r\n[long]\r\n";
+    for (int i = 0; i < 60; ++i)
+        text += "Key" + QByteArray::number(i % 40) + "=" + QByteArray::number(i) + "\r\n";
+    text += "[LONG]\r\nkey0=hidden\r\nextra=hidden\r\n[short\r\nx= 4 \r\n[ next ]\r\nz\r\n";
+    const auto doc = IniDocument::parse(text);
+    const IniIndex index(doc);
+    const QStringList sections = {u"short"_qs, u"SHORT"_qs, u"Long"_qs, u"next"_qs, u"none"_qs};
+    QStringList keys = {u"k"_qs, u"K"_qs, u";c"_qs, u"x"_qs, u"extra"_qs, u"z"_qs, u""_qs};
+    for (int i = 0; i < 45; ++i)
+        keys << QStringLiteral("KEY%1").arg(i);
+    for (const QString& section : sections) {
+        for (const QString& key : keys)
+            QCOMPARE(index.value(section, key), doc.value(section, key));
+    }
+    QCOMPARE(index.value(u"long"_qs, u"key3"_qs), u"3"_qs);
+    QCOMPARE(index.value(u"Long"_qs, u"KEY39"_qs), u"39"_qs);
+    QVERIFY(index.holdsExactly(u"short"_qs, u"K"_qs, u" 2"_qs) == false); // "k=1" comes first
+    QVERIFY(index.holdsExactly(u"SHORT"_qs, u"k"_qs, u"1"_qs));
+    QVERIFY(!index.holdsExactly(u"long"_qs, u"key1"_qs, u" 1"_qs));
+    QVERIFY(index.holdsExactly(u"long"_qs, u"Key1"_qs, u"1"_qs));
 }
 
 QTEST_GUILESS_MAIN(TestIni)
