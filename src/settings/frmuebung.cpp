@@ -948,23 +948,9 @@ void frmUebung::cmdOptOK_Click() {
         return; // no symbol or no factor: the window stays on its page
     Procedure("frmUebung", "cmdOptOK_Click")
         .run(7, {
-                    [&] {
-                        hidePage(Seite);
-                        Seite = 0;
-                    },
-                    [&] {
-                        if (txtName->text().isEmpty() && shown()) {
-                            MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
-                                   langText(146));
-                            showPage(0);
-                            txtName->setFocus();
-                            exitProcedure();
-                        }
-                    },
-                    [&] {
-                        showPage(0);
-                        cmdWeiter->setEnabled(true);
-                    },
+                    [&] { leavePage(); },
+                    [&] { stayWithoutName(); },
+                    [&] { backToFirstPage(); },
                     [&] {
                         if (shown())
                             unload();
@@ -972,26 +958,33 @@ void frmUebung::cmdOptOK_Click() {
                 });
 }
 
+// The first steps of OK and Cancel, each one statement of the caller's procedure.
+void frmUebung::leavePage() {
+    hidePage(Seite);
+    Seite = 0;
+}
+
+// Without a name the window stays open on its first page, and the caller's procedure ends.
+void frmUebung::stayWithoutName() {
+    if (txtName->text().isEmpty() && shown()) {
+        MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this, langText(146));
+        showPage(0);
+        txtName->setFocus();
+        exitProcedure();
+    }
+}
+
+void frmUebung::backToFirstPage() {
+    showPage(0);
+    cmdWeiter->setEnabled(true);
+}
+
 void frmUebung::cmdCancel_Click() {
     Procedure("frmUebung", "cmdCancel_Click")
         .run({
-            [&] {
-                hidePage(Seite);
-                Seite = 0;
-            },
-            [&] {
-                if (txtName->text().isEmpty() && shown()) {
-                    MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
-                           langText(146));
-                    showPage(0);
-                    txtName->setFocus();
-                    exitProcedure();
-                }
-            },
-            [&] {
-                showPage(0);
-                cmdWeiter->setEnabled(true);
-            },
+            [&] { leavePage(); },
+            [&] { stayWithoutName(); },
+            [&] { backToFirstPage(); },
             [&] {
                 if (!aktiv.isEmpty())
                     BenutzerLaden();

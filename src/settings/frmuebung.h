@@ -99,6 +99,9 @@ private:
     void txtName_Change();
     void showPage(int page);
     void hidePage(int page);
+    void leavePage();
+    void stayWithoutName();
+    void backToFirstPage();
     bool checkTicks(); // the symbol and factor checks of Next and Back
     bool shown() const;
     int selectedKind() const;
