@@ -6,6 +6,9 @@ namespace kalmix {
 
 namespace {
 
+// Sections up to this many lines are searched line by line; longer ones get a key table.
+constexpr qsizetype kShortSection = 24;
+
 bool isBlank(QChar c) {
     return c == u' ' || c == u'\t';
 }
@@ -169,26 +172,13 @@ void IniDocument::removeKey(const QString& section, const QString& key) {
     }
 }
 
-namespace {
-// Sections up to this many lines are searched line by line; longer ones get a key table.
-constexpr qsizetype kShortSection = 24;
-
-bool looksLikeSection(const QString& line) {
-    for (QChar c : line) {
-        if (!isBlank(c))
-            return c == u'[';
-    }
-    return false;
-}
-} // namespace
-
 IniIndex::IniIndex(const IniDocument& doc) : m_lines(doc.lines()) {
     QString name;
     QString current;
     bool open = false;
     const qsizetype n = m_lines.size();
     for (qsizetype i = 0; i < n; ++i) {
-        if (!looksLikeSection(m_lines[i]) || !iniSectionName(m_lines[i], &name))
+        if (!iniSectionName(m_lines[i], &name))
             continue;
         if (open)
             m_sections[current].end = i;
