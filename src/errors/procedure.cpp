@@ -15,6 +15,11 @@ ErrorReporter& reporter() {
     return r;
 }
 
+FaultInjector& injector() {
+    static FaultInjector f;
+    return f;
+}
+
 ProgramEnder& ender() {
     static ProgramEnder e;
     return e;
@@ -24,6 +29,9 @@ ProgramEnder& ender() {
 
 void setErrorReporter(ErrorReporter r) {
     reporter() = std::move(r);
+}
+void setFaultInjector(FaultInjector f) {
+    injector() = std::move(f);
 }
 void setProgramEnder(ProgramEnder e) {
     ender() = std::move(e);
@@ -52,6 +60,8 @@ bool Procedure::run(int firstLine, std::initializer_list<Statement> statements) 
     while (it != statements.end()) {
         const int line = static_cast<int>(it - statements.begin()) + firstLine;
         try {
+            if (injector() && injector()(m_module, m_name, line))
+                raiseError(ErrNr::InternalError, QStringLiteral("injected"));
             (*it)();
             ++it;
             continue;

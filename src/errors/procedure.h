@@ -37,6 +37,11 @@ struct ProcedureExit {};
 
 using Statement = std::function<void()>;
 
+// Tests make one chosen statement of a procedure fail with a run-time error, to see which step
+// that statement is. Returns true for the statement that is to fail; none is set in the program.
+using FaultInjector = std::function<bool(const char* module, const char* procedure, int line)>;
+void setFaultInjector(FaultInjector injector);
+
 // A guarded procedure: a sequence of statements numbered from 1. A statement that raises a
 // run-time error (or any std::exception) is reported with the module name, the procedure name
 // and its number, and then retried, skipped, the procedure left or the program ended, as the

@@ -36,6 +36,7 @@ TestEnv::~TestEnv() {
     setMsgBoxHook(nullptr);
     setErrorReporter(nullptr);
     setProgramEnder(nullptr);
+    setFaultInjector(nullptr);
 }
 
 QByteArray TestEnv::readFile(const QString& name) const {
