@@ -230,15 +230,23 @@ void Fehlerwart::LayoutDialog() {
 
 std::int16_t Fehlerwart::OnError(const QString& module, const QString& procedure) {
     const ErrContext err = Err();
-    lblError[0]->setText(QString::number(err.number) + QStringLiteral(" (") + err.description +
-                         u')');
-    lblError[1]->setText(module);
-    lblError[2]->setText(procedure);
-    lblError[3]->setText(QString::number(err.line));
+    const QString values[4] = {QString::number(err.number) + QStringLiteral(" (") +
+                                   err.description + u')',
+                               module, procedure, QString::number(err.line)};
+    if (isVisible()) {
+        // An error raised while the dialog already waits for an answer: the dialog keeps
+        // showing the error its buttons will act on, the log still gets the new one, and the
+        // procedure that raised it is left.
+        appendToLog(protocolData(values));
+        QApplication::beep();
+        return ActionLeave;
+    }
+    for (int i = 0; i < 4; ++i)
+        lblError[i]->setText(values[i]);
     if (lblProgInfo->text().isEmpty()) {
-        lblProgInfo->setText(exeName() + QStringLiteral("  V") + QString::number(versionMajor()) +
-                             u'.' + QString::number(versionMinor()) + u'.' +
-                             QString::number(versionRevision()));
+        lblProgInfo->setText(
+            QLatin1String(kProgramTitle) + QStringLiteral("  V") + QString::number(versionMajor()) +
+            u'.' + QString::number(versionMinor()) + u'.' + QString::number(versionRevision()));
     }
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
@@ -247,10 +255,6 @@ std::int16_t Fehlerwart::OnError(const QString& module, const QString& procedure
     AppendProtocolFile();
     QApplication::beep();
 
-    if (isVisible()) {
-        // An error raised while the dialog already waits for an answer: that procedure is left.
-        return ActionLeave;
-    }
     if (choiceHook()) {
         show();
         choiceHook()(*this);
@@ -266,33 +270,46 @@ void Fehlerwart::cmdContinue_Click(int index) {
     hide();
 }
 
-QString Fehlerwart::BuildProtocol() const {
+ProtocolData Fehlerwart::protocolData(const QString (&values)[4]) const {
     ProtocolData d;
     d.progInfoCaption = framProgInfo->title();
     d.progInfo = lblProgInfo->text();
     d.errorCaption = framFehler->title();
     for (int i = 0; i < 4; ++i) {
         d.errTitles[i] = lblErrTitel[i]->text();
-        d.errValues[i] = lblError[i]->text();
+        d.errValues[i] = values[i];
     }
     d.when = clock().now();
     d.callStackCaption = framCallStack->title();
     for (int i = 0; i < lstCallStack->count(); ++i)
         d.callStack.append(lstCallStack->item(i)->text());
     d.system = currentSystemInfo();
-    return buildProtocolText(d);
+    return d;
 }
 
+QString Fehlerwart::BuildProtocol() const {
+    const QString shown[4] = {lblError[0]->text(), lblError[1]->text(), lblError[2]->text(),
+                              lblError[3]->text()};
+    return buildProtocolText(protocolData(shown));
+}
+
+// The error files are named after the program, whatever the executable file is called.
 QString Fehlerwart::errorLogPath() const {
-    return withSeparator(programDir()) + exeName() + QStringLiteral(".EPT");
+    return withSeparator(programDir()) + QLatin1String(kProgramTitle) + QStringLiteral(".EPT");
 }
 
 QString Fehlerwart::savedProtocolPath() const {
-    return withSeparator(programDir()) + exeName() + QStringLiteral(".ERR");
+    return withSeparator(programDir()) + QLatin1String(kProgramTitle) + QStringLiteral(".ERR");
 }
 
 bool Fehlerwart::AppendProtocolFile() const {
-    const QByteArray bytes = (BuildProtocol() + kCrLf).toUtf8();
+    const QString shown[4] = {lblError[0]->text(), lblError[1]->text(), lblError[2]->text(),
+                              lblError[3]->text()};
+    return appendToLog(protocolData(shown));
+}
+
+bool Fehlerwart::appendToLog(const ProtocolData& data) const {
+    const QByteArray bytes = (buildProtocolText(data) + kCrLf).toUtf8();
     QFile f(errorLogPath());
     if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;

@@ -36,8 +36,8 @@ public:
     void cmdProtocol_Click(int index);
     void cmdContinue_Click(int index);
 
-    QString errorLogPath() const;      // <program dir>/<exe>.EPT
-    QString savedProtocolPath() const; // <program dir>/<exe>.ERR
+    QString errorLogPath() const;      // <program dir>/Kalmix.EPT
+    QString savedProtocolPath() const; // <program dir>/Kalmix.ERR
 
     // Tests take the modal display's place: the hook sees the shown dialog and may press a
     // button; without a press the previous choice is returned.
@@ -68,6 +68,9 @@ public:
 private:
     Fehlerwart();
     void LayoutDialog();
+    // The protocol of the dialog's captions and call stack with these error values.
+    ProtocolData protocolData(const QString (&values)[4]) const;
+    bool appendToLog(const ProtocolData& data) const;
     void printProtocol(const QStringList& lines);
     void place(QWidget* w, int left, int top, int width, int height) const;
     QLabel* label(QWidget* parent, const QString& text, int left, int top, int width,

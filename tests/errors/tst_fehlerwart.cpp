@@ -1,6 +1,7 @@
 #include "errors/fehlerwart.h"
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
+#include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/settings.h"
 #include "services/twips.h"
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void saveAsksBeforeOverwriting();
     void printEmailAndWeb();
     void noPrinterIsSaid();
+    void secondErrorLeavesTheOpenDialogAlone();
+    void filesAndProgInfoCarryTheProgramsName();
 };
 
 void TestFehlerwart::showsTheErrorAndItsPlace() {
@@ -286,6 +289,54 @@ void TestFehlerwart::noPrinterIsSaid() {
     QCOMPARE(env.messages.size(), 1);
     QVERIFY(env.messages[0].text.contains("No printer"));
     QCOMPARE(env.messages[0].icon, MsgIcon::Exclamation);
+}
+
+void TestFehlerwart::secondErrorLeavesTheOpenDialogAlone() {
+    DialogEnv env;
+    auto& dlg = Fehlerwart::instance();
+    bool innerRan = false;
+    bool innerLeft = false;
+    QString shownAfterInner;
+    QString protocolAfterInner;
+    Fehlerwart::setChoiceHook([&](Fehlerwart& d) {
+        // A timer or a click runs another procedure while the dialog waits, and it fails too.
+        innerLeft = !Procedure("frmKalmix", "Timer1_Timer")
+                         .run({
+                             [] {},
+                             [] { raiseError(ErrNr::DivisionByZero); },
+                             [&] { innerRan = true; },
+                         });
+        shownAfterInner = d.lblError[2]->text() + '/' + d.lblError[3]->text();
+        protocolAfterInner = d.BuildProtocol();
+        QTest::mouseClick(d.cmdContinue[ActionIgnore], Qt::LeftButton);
+    });
+    int counter = 0;
+    QVERIFY(failOnce(counter)); // the outer error was ignored, as its dialog was answered
+    QVERIFY(innerLeft);
+    QVERIFY(!innerRan);
+    QCOMPARE(shownAfterInner, "Start_Click/1");
+    QVERIFY(protocolAfterInner.contains("Prozedur / procedure:\tStart_Click\r\n"));
+    QCOMPARE(dlg.lblError[0]->text(), "9 (Subscript out of range)");
+    // Both errors are in the log, each with its own place.
+    const QByteArray log = env.errorLog();
+    QCOMPARE(log.count("F E H L E R P R O T O K O L L"), 2);
+    QVERIFY(log.contains("Prozedur / procedure:\tTimer1_Timer\r\n          Zeile / Line:\t2\r\n"));
+    QVERIFY(log.contains("11 (Division by zero)"));
+}
+
+void TestFehlerwart::filesAndProgInfoCarryTheProgramsName() {
+    DialogEnv env;
+    setExeNameForTesting("kalmix");
+    auto& dlg = Fehlerwart::instance();
+    dlg.SetProgInfo(QString());
+    int counter = 0;
+    failOnce(counter);
+    dlg.cmdProtocol_Click(1);
+    setExeNameForTesting("Kalmix");
+    QCOMPARE(dlg.lblProgInfo->text(), "Kalmix  V1.0.0");
+    QCOMPARE(dlg.errorLogPath(), env.path("Kalmix.EPT"));
+    QVERIFY(env.errorLog().contains("          Kalmix  V1.0.0\r\n"));
+    QVERIFY(!env.readFile("Kalmix.ERR").isEmpty());
 }
 
 QTEST_MAIN(TestFehlerwart)
