@@ -1,14 +1,19 @@
 #include "about/frminfo.h"
 
+#include "about/readme.h"
 #include "errors/procedure.h"
 #include "main/frmkalmix.h"
 #include "services/appinfo.h"
+#include "services/desktop.h"
 #include "services/lang.h"
+#include "services/msgbox.h"
 #include "services/pictures.h"
 #include "services/twips.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -20,6 +25,14 @@ bool Gestartet = false;
 namespace {
 constexpr int kClientWidth = 5340;
 constexpr int kClientHeight = 4935;
+// The read-me line: from its design place on the left to just before the figure, and room
+// for two lines, as longer languages need them.
+constexpr int kReadmeLeft = 720;
+constexpr int kReadmeTop = 2400;
+constexpr int kReadmeWidth = 3960 - 60 - kReadmeLeft;
+constexpr int kReadmeHeight = 2 * 252;
+constexpr double kReadmePoints = 8.25;
+constexpr double kSmallestPoints = 6.0;
 } // namespace
 
 QString frmInfo::versionLine(int major, int minor, int revision) {
@@ -47,11 +60,10 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
 
     Label[3] = new QLabel(this);
     Label[3]->setObjectName(QStringLiteral("Label_3"));
-    Label[3]->setGeometry(px(720), px(2400), px(3372), px(252));
-    Label[3]->setAlignment(Qt::AlignCenter);
-    QFont small = font();
-    small.setPointSizeF(8.25);
-    Label[3]->setFont(small);
+    Label[3]->setGeometry(px(kReadmeLeft), px(kReadmeTop), px(kReadmeWidth), px(kReadmeHeight));
+    Label[3]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label[3]->setWordWrap(true);
+    Label[3]->installEventFilter(this);
     for (int i : {0, 3})
         Label[i]->setStyleSheet(QStringLiteral("color: #f6f4e8;"));
 
@@ -104,7 +116,57 @@ void frmInfo::Form_Load() {
 }
 
 void frmInfo::Sprache() {
-    Procedure("frmInfo", "Sprache").run({[&] { Label[3]->setText(langText(102)); }});
+    Procedure("frmInfo", "Sprache")
+        .run({
+            [&] { Label[3]->setText(langText(102)); },
+            [&] { fitReadmeLine(); },
+        });
+}
+
+void frmInfo::fitReadmeLine() {
+    QFont f = font();
+    f.setUnderline(true);
+    const QRect room(0, 0, Label[3]->width(), Label[3]->height());
+    for (double points = kReadmePoints; points >= kSmallestPoints; points -= 0.25) {
+        f.setPointSizeF(points);
+        const QRect need = QFontMetrics(f).boundingRect(
+            room, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, Label[3]->text());
+        if (need.width() <= room.width() && need.height() <= room.height())
+            break;
+    }
+    Label[3]->setFont(f);
+    Label[3]->setCursor(Qt::PointingHandCursor);
+}
+
+bool frmInfo::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Label[3] && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        Label[3]->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        openReadme();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmInfo::openReadme() {
+    QString name;
+    QString file;
+    Procedure("frmInfo", "Label_Click")
+        .run({
+            [&] { name = readmeName(SprachBasis); },
+            [&] { file = findReadme(name); },
+            [&] {
+                if (file.isEmpty()) {
+                    MsgBox(langText(215).arg(name), MsgButtons::Ok, MsgIcon::Exclamation, this);
+                    exitProcedure();
+                }
+            },
+            [&] {
+                if (!ShellOpen(QUrl::fromLocalFile(file)))
+                    MsgBox(langText(216).arg(QDir::toNativeSeparators(file)), MsgButtons::Ok,
+                           MsgIcon::Exclamation, this);
+            },
+        });
 }
 
 void frmInfo::ok_Click() {

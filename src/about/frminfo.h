@@ -26,6 +26,9 @@ public:
 
     void Sprache();
     void ok_Click();
+    // The text under the name points to the read-me of the current language: a click on it
+    // opens that file, or says that it cannot be found or opened.
+    void openReadme();
 
     // "Kalmix    1.00.0000": title, four blanks, major, minor with two digits, revision
     // with four.
@@ -37,9 +40,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Form_Load();
+    // Sets the read-me line's font so that its text fits its place in this language.
+    void fitReadmeLine();
 };
 
 } // namespace kalmix

@@ -1,6 +1,8 @@
 #include "about/frminfo.h"
+#include "about/readme.h"
 #include "main/frmkalmix.h"
 #include "main/layout.h"
+#include "services/desktop.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
@@ -63,16 +65,21 @@ private Q_SLOTS:
     void aboutBoxFromTheMenu();
     void versionLine();
     void minimizedWindowKeepsItsLayout();
+    void aboutTextsFitInEveryLanguage();
+    void aboutTextOpensTheReadmeOfTheLanguage();
 };
 
 void TestStartup::firstStart_data() {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QByteArray>("stored");
-    QTest::newRow("German, Germany") << "de_DE" << "Gelöste Aufgaben:" << QByteArray("Sprache= 0");
-    QTest::newRow("English, USA") << "en_US" << "Solved exercises:" << QByteArray("Sprache= 1000");
+    QTest::newRow("German, Germany") << "de_DE"
+                                     << "Gelöste Aufgaben:" << QByteArray("Sprache= 0");
+    QTest::newRow("English, USA") << "en_US"
+                                  << "Solved exercises:" << QByteArray("Sprache= 1000");
     QTest::newRow("German, Austria starts in English")
-        << "de_AT" << "Solved exercises:" << QByteArray("Sprache= 1000");
+        << "de_AT"
+        << "Solved exercises:" << QByteArray("Sprache= 1000");
 }
 
 void TestStartup::firstStart() {
@@ -178,6 +185,67 @@ void TestStartup::minimizedWindowKeepsItsLayout() {
     // board's place then reads.
     QCOMPARE(env.window->lblToolbar->width(), 44);
     QCOMPARE(env.window->picTafel->x(), half(900 - 518 - 97 - 44));
+}
+
+void TestStartup::aboutTextsFitInEveryLanguage() {
+    TestEnv env;
+    Gestartet = true;
+    for (int base = 0; base <= 6000; base += 1000) {
+        env.writeFile(QStringLiteral("Kalmix.ini"),
+                      "[Optionen]\r\nSprache= " + QByteArray::number(base) + "\r\n");
+        frmInfo about;
+        const QString lang = QString::number(base);
+        for (QLabel* l : {about.Label[0], about.Label[3]}) {
+            const QRect room(QPoint(0, 0), l->size());
+            const QRect need = l->fontMetrics().boundingRect(
+                room, int(l->alignment()) | (l->wordWrap() ? int(Qt::TextWordWrap) : 0), l->text());
+            QVERIFY2(room.contains(need), qPrintable(lang + ": " + l->text()));
+            QVERIFY2(!l->geometry().intersects(about.Image1->geometry()),
+                     qPrintable(lang + ": the figure covers " + l->text()));
+        }
+    }
+    Gestartet = false;
+}
+
+void TestStartup::aboutTextOpensTheReadmeOfTheLanguage() {
+    TestEnv env;
+    QList<QUrl> opened;
+    bool desktopOpens = true;
+    setShellOpenHook([&](const QUrl& url) {
+        opened.append(url);
+        return desktopOpens;
+    });
+    // The shipped files, found in the second folder searched.
+    const QString docs = QStringLiteral(KALMIX_SOURCE_DIR "/resources/docs");
+    setReadmeDirsForTesting({env.dir(), docs});
+    Gestartet = true;
+    const QList<QPair<QByteArray, QString>> cases = {{"0", "liesmich.txt"}, {"3000", "readme.txt"}};
+    for (const auto& [sprache, name] : cases) {
+        env.writeFile(QStringLiteral("Kalmix.ini"), "[Optionen]\r\nSprache= " + sprache + "\r\n");
+        frmInfo about;
+        const qsizetype before = opened.size();
+        QTest::mouseClick(about.Label[3], Qt::LeftButton);
+        QCOMPARE(opened.value(before), QUrl::fromLocalFile(docs + '/' + name));
+    }
+    QCOMPARE(opened.size(), 2);
+    QVERIFY(env.messages.isEmpty());
+
+    // Not found, or found but the desktop cannot open it: the box says so.
+    setReadmeDirsForTesting({env.dir()});
+    frmInfo italian;
+    QTest::mouseClick(italian.Label[3], Qt::LeftButton);
+    QCOMPARE(env.messages.size(), 1);
+    QCOMPARE(env.messages[0].text, QStringLiteral("Il file readme.txt non è stato trovato."));
+    env.writeFile(QStringLiteral("readme.txt"), "Kalmix\n");
+    desktopOpens = false;
+    QTest::mouseClick(italian.Label[3], Qt::LeftButton);
+    QCOMPARE(opened.size(), 3);
+    QCOMPARE(env.messages.size(), 2);
+    QVERIFY(env.messages[1].text.startsWith(QStringLiteral("Impossibile aprire il file /")));
+
+    setReadmeDirsForTesting({});
+    setShellOpenHook(nullptr);
+    Gestartet = false;
 }
 
 QTEST_MAIN(TestStartup)
