@@ -1,6 +1,8 @@
 #include "app/display.h"
+#include "app/sessionbus.h"
 #include "main/startup.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,10 @@ int main(int argc, char* argv[]) {
                      display ? display : "");
         return 1;
     }
+    const bool noBus = kalmix::pointSessionBusNowhere();
     QApplication app(argc, argv);
+    QAccessible::isActive(); // the accessibility bridge looks for its bus now
+    if (noBus)
+        kalmix::forgetSessionBusAddress();
     return kalmix::runKalmix(app);
 }

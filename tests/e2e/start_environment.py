@@ -1,5 +1,7 @@
-"""End-to-end: kalmix started before its X display answers waits for it, and without any
-display it says so and ends with status 1, instead of aborting with a core dump."""
+"""End-to-end: the start of kalmix in awkward surroundings. Started before its X display
+answers, it waits for it; without any display it says so and ends with status 1 instead of
+aborting with a core dump; without a session message bus it does not wait for a slow
+dbus-launch to make one."""
 import os
 import random
 import shutil
@@ -31,6 +33,22 @@ def main_window(env):
     return None
 
 
+def wait_main_window(kalmix, env, seconds, what):
+    end = time.monotonic() + seconds
+    while not main_window(env):
+        if kalmix.poll() is not None:
+            fail("kalmix ended with %d: %s" % (kalmix.returncode, kalmix.stderr.read()))
+        if time.monotonic() > end:
+            fail("no main window within %d s %s" % (seconds, what))
+        time.sleep(0.1)
+
+
+SLOW_DBUS_LAUNCH = """#!/bin/sh
+echo $$ > "$(dirname "$0")/pid"
+exec sleep 60
+"""
+
+
 def main():
     work = tempfile.mkdtemp(prefix="kalmix-late-display-")
     exe = os.path.join(work, "kalmix")
@@ -51,15 +69,32 @@ def main():
         xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24",
                                  "-nolisten", "tcp", "-noreset"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        end = time.monotonic() + 30
-        while not main_window(env):
-            if kalmix.poll() is not None:
-                fail("kalmix ended with %d: %s" % (kalmix.returncode, kalmix.stderr.read()))
-            if time.monotonic() > end:
-                fail("no main window on the late display")
-            time.sleep(0.1)
+        wait_main_window(kalmix, env, 30, "on the late display")
         kalmix.kill()
         kalmix.wait()
+
+        # No session bus, and a dbus-launch that would take a minute to make one.
+        bin_dir = os.path.join(work, "bin")
+        os.mkdir(bin_dir)
+        fake = os.path.join(bin_dir, "dbus-launch")
+        with open(fake, "w") as f:
+            f.write(SLOW_DBUS_LAUNCH)
+        os.chmod(fake, 0o755)
+        bus_env = dict(env, PATH=bin_dir + os.pathsep + env.get("PATH", ""))
+        bus_env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        bus_env.pop("XDG_RUNTIME_DIR", None)
+        kalmix = subprocess.Popen([exe], cwd=work, env=bus_env, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE)
+        try:
+            wait_main_window(kalmix, bus_env, 15, "without a session bus")
+        finally:
+            kalmix.kill()
+            kalmix.wait()
+            try:
+                with open(os.path.join(bin_dir, "pid")) as f:
+                    os.kill(int(f.read()), 9)
+            except (FileNotFoundError, ProcessLookupError, ValueError):
+                pass
         xvfb.terminate()
         xvfb.wait()
         xvfb = None
@@ -78,7 +113,7 @@ def main():
             xvfb.terminate()
             xvfb.wait()
         shutil.rmtree(work, ignore_errors=True)
-    print("late display: 2 passed, 0 failed")
+    print("start environment: 3 passed, 0 failed")
 
 
 if __name__ == "__main__":
