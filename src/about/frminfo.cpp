@@ -139,7 +139,8 @@ void frmInfo::fitReadmeLine() {
 }
 
 bool frmInfo::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Label[3] && event->type() == QEvent::MouseButtonRelease &&
+    // Only the box opened from the menu opens the file; the splash has the start to finish.
+    if (Gestartet && watched == Label[3] && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
         Label[3]->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
         openReadme();
