@@ -9,6 +9,7 @@
 #include "services/pictures.h"
 #include "services/settings.h"
 #include "services/sound.h"
+#include "settings/logviewer.h"
 #include "settings/record.h"
 
 #include <QButtonGroup>
@@ -107,7 +108,12 @@ void frmUebung::connectHandlers() {
     });
     connect(txtName, &QLineEdit::textChanged, this, [this] { txtName_Change(); });
     txtName->installEventFilter(this);
-    connect(lstName, &QListWidget::itemClicked, this, [this] { lstName_Click(); });
+    connect(lstName, &QListWidget::itemSelectionChanged, this,
+            [this] { lstName_SelectionChanged(); });
+    // A typed number is taken, or answered with a message, when the box is left.
+    for (QLineEdit* box : {txtAufgaben, txtZeit}) {
+        connect(box, &QLineEdit::editingFinished, this, [this, box] { checkNumberBox(box); });
+    }
     connect(cmdDelEntry, &QPushButton::clicked, this, [this] { cmdDelEntry_Click(); });
     connect(cmdWeiter, &QPushButton::clicked, this, [this] { cmdWeiter_Click(); });
     connect(cmdZurueck, &QPushButton::clicked, this, [this] { cmdZurueck_Click(); });
@@ -146,9 +152,12 @@ int frmUebung::selectedKind() const {
 void frmUebung::Form_Load() {
     Procedure("frmUebung", "Form_Load")
         .run({
-            [&] { Sprache(); },
-            [&] { loadPlayerList(); },
+            [&] {
+                lstName->clear();
+                lstName->addItems(readPlayerNames());
+            },
             [&] { BenutzerLaden(); },
+            [&] { Sprache(); },
         });
 }
 
@@ -192,12 +201,18 @@ void frmUebung::unload() {
 }
 
 void frmUebung::closeEvent(QCloseEvent* event) {
+    // The close box is Cancel: it leaves without saving the window's changes.
+    if (isVisible() && !m_unloaded)
+        cmdCancel_Click();
+    if (isVisible()) {
+        event->ignore();
+        return;
+    }
     if (!m_unloaded) {
         Form_Unload();
         m_unloaded = true;
     }
     event->accept();
-    QDialog::closeEvent(event);
 }
 
 void frmUebung::reject() {
@@ -213,33 +228,70 @@ void frmUebung::hidePage(int page) {
     fraDialog[page]->setVisible(false);
 }
 
-bool frmUebung::checkTicks() {
-    if (Seite == 2) {
-        bool any = false;
-        for (QCheckBox* c : chkSymbol)
-            any = any || c->isChecked();
-        if (!any) {
-            MsgBox(langText(190), MsgButtons::Ok, MsgIcon::Exclamation, this);
-            return false;
-        }
+// The checks of Next and Back: a symbol page and a factor page cannot be left with nothing
+// ticked.
+bool frmUebung::symbolsTicked() {
+    if (Seite != 2)
+        return true;
+    for (QCheckBox* c : chkSymbol) {
+        if (c->isChecked())
+            return true;
     }
-    if (Seite == 4) {
-        bool any = false;
-        for (QCheckBox* c : chkFaktor)
-            any = any || c->isChecked();
-        if (!any) {
-            MsgBox(langText(176), MsgButtons::Ok, MsgIcon::Exclamation, this);
-            return false;
-        }
+    MsgBox(langText(190), MsgButtons::Ok, MsgIcon::Exclamation, this);
+    return false;
+}
+
+bool frmUebung::factorsTicked() {
+    if (Seite != 4)
+        return true;
+    for (QCheckBox* c : chkFaktor) {
+        if (c->isChecked())
+            return true;
     }
-    return true;
+    MsgBox(langText(176), MsgButtons::Ok, MsgIcon::Exclamation, this);
+    return false;
+}
+
+// A typed task count or time: a number in the bar's range, or the box shows the bar's number
+// again after a message. False when the box held anything else.
+bool frmUebung::checkNumberBox(QLineEdit* box) {
+    const bool count = box == txtAufgaben;
+    QScrollBar* bar = count ? vscAufgaben : vscZeit;
+    const int offset = count ? 110 : 660;
+    const int low = count ? 10 : 60;
+    const int high = count ? 100 : 600;
+    const QString shown = QString::number(offset - bar->value());
+    // Only what was typed is checked; a stored number stays as loaded.
+    if (!box->isModified() || box->text() == shown || m_checkingBox)
+        return true;
+    bool ok = false;
+    const int n = box->text().toInt(&ok);
+    if (ok && n >= low && n <= high) {
+        bar->setValue(offset - n);
+        box->setText(QString::number(n)); // "050" becomes "50"
+        return true;
+    }
+    m_checkingBox = true;
+    box->setText(shown);
+    MsgBox(langText(203).arg(low).arg(high), MsgButtons::Ok, MsgIcon::Exclamation, this);
+    m_checkingBox = false;
+    if (isVisible()) {
+        box->setFocus();
+        box->selectAll();
+    }
+    return false;
 }
 
 void frmUebung::cmdWeiter_Click() {
+    const int from = Seite; // the page where Next was pressed
     Procedure("frmUebung", "cmdWeiter_Click")
         .run({
             [&] {
-                if (!checkTicks())
+                if (from == 2 && !symbolsTicked())
+                    exitProcedure();
+            },
+            [&] {
+                if (from == 4 && !factorsTicked())
                     exitProcedure();
             },
             [&] {
@@ -250,29 +302,39 @@ void frmUebung::cmdWeiter_Click() {
                 m_holdLostFocus = false;
             },
             [&] {
-                if (Seite == 5) {
+                if (from == 5) {
                     Seite = 6;
                     cmdOptOK->setFocus();
-                } else if (Seite == 0) {
-                    const QString name = txtName->text().trimmed();
-                    if (name.size() < 2)
-                        txtName->clear(); // may be completed again from the list
-                    else if (name != txtName->text())
-                        txtName->setText(name);
-                    if (txtName->text().isEmpty()) {
-                        MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
-                               langText(146));
-                        showPage(0);
-                        txtName->setFocus();
-                        exitProcedure();
-                    }
-                    txtName_LostFocus();
-                    Seite = 1;
-                } else {
-                    const QList<int> pages = route(selectedKind());
-                    const qsizetype at = pages.indexOf(Seite);
-                    Seite = at >= 0 && at + 1 < pages.size() ? pages[at + 1] : 6;
                 }
+            },
+            [&] {
+                if (from != 0)
+                    return;
+                const QString name = txtName->text().trimmed();
+                if (name.size() < 2)
+                    txtName->clear(); // may be completed again from the list
+                else if (name != txtName->text())
+                    txtName->setText(name);
+                if (refuseReservedName()) {
+                    showPage(0);
+                    exitProcedure();
+                }
+                if (txtName->text().isEmpty()) {
+                    MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this,
+                           langText(146));
+                    showPage(0);
+                    txtName->setFocus();
+                    exitProcedure();
+                }
+                txtName_LostFocus();
+                Seite = 1;
+            },
+            [&] {
+                if (from == 0 || from == 5)
+                    return;
+                const QList<int> pages = route(selectedKind());
+                const qsizetype at = pages.indexOf(Seite);
+                Seite = at >= 0 && at + 1 < pages.size() ? pages[at + 1] : 6;
             },
             [&] {
                 showPage(Seite);
@@ -289,7 +351,7 @@ void frmUebung::cmdZurueck_Click() {
     Procedure("frmUebung", "cmdZurueck_Click")
         .run({
             [&] {
-                if (!checkTicks())
+                if (!symbolsTicked() || !factorsTicked())
                     exitProcedure();
             },
             [&] { hidePage(Seite); },
@@ -335,10 +397,15 @@ void frmUebung::cmdOptOK_Click() {
         if (optSignDiv[i]->isChecked())
             c.signDivOption = i;
     }
+    if (shown()) {
+        // A name of Kalmix's own sections or a number out of range is never stored.
+        if (refuseReservedName() || !checkNumberBox(txtAufgaben) || !checkNumberBox(txtZeit))
+            return;
+    }
     if (!applySettings(c, [this] { BenutzerSpeichern(); }))
         return; // no symbol or no factor: the window stays on its page
     Procedure("frmUebung", "cmdOptOK_Click")
-        .run(7, {
+        .run(4, {
                     [&] { leavePage(); },
                     [&] { stayWithoutName(); },
                     [&] { backToFirstPage(); },
@@ -355,7 +422,7 @@ void frmUebung::leavePage() {
     Seite = 0;
 }
 
-// Without a name the window stays open on its first page, and the caller's procedure ends.
+// OK without a name: the window stays open on its first page, and OK ends.
 void frmUebung::stayWithoutName() {
     if (txtName->text().isEmpty() && shown()) {
         MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this, langText(146));
@@ -374,7 +441,15 @@ void frmUebung::cmdCancel_Click() {
     Procedure("frmUebung", "cmdCancel_Click")
         .run({
             [&] { leavePage(); },
-            [&] { stayWithoutName(); },
+            [&] {
+                // Without a name there is nothing to restore: the window is left as it is,
+                // and nothing is saved.
+                if (txtName->text().isEmpty() && shown()) {
+                    backToFirstPage();
+                    unload();
+                    exitProcedure();
+                }
+            },
             [&] { backToFirstPage(); },
             [&] {
                 if (!aktiv.isEmpty())
@@ -389,7 +464,10 @@ void frmUebung::cmdCancel_Click() {
 
 void frmUebung::cmdViewLog_Click() {
     LogNr().close();
-    ShellOpen(QUrl::fromLocalFile(PracticeLog::path()));
+    const QString path = PracticeLog::path();
+    // Where the desktop has no viewer for text files, Kalmix shows the log itself.
+    if (!ShellOpen(QUrl::fromLocalFile(path)) && QFile::exists(path))
+        (new LogViewer(path, this))->open();
 }
 
 void frmUebung::cmdDelLogfile_Click() {

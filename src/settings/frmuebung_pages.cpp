@@ -95,7 +95,6 @@ void frmUebung::createPages() {
         l->addWidget(lstName, 1);
         cmdDelEntry = new QPushButton(fraDialog[0]);
         cmdDelEntry->setObjectName(QStringLiteral("cmdDelEntry"));
-        cmdDelEntry->setAutoDefault(false);
         l->addWidget(cmdDelEntry, 0, Qt::AlignLeft);
     }
     // Page 1: the exercise kind.
@@ -213,11 +212,14 @@ void frmUebung::createPages() {
             optAufgZeit[i]->setObjectName(QStringLiteral("optAufgZeit_%1").arg(i));
             group->addButton(optAufgZeit[i], i);
             auto* box = new QLineEdit(fraDialog[5]);
-            box->setReadOnly(true);
+            // Typed numbers are checked against the bar's range when the box is left.
+            box->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]{0,3}")), box));
             box->setAlignment(Qt::AlignRight);
             box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
             auto* bar = new QScrollBar(Qt::Vertical, fraDialog[5]);
-            bar->setFixedHeight(box->sizeHint().height() + 8);
+            // Tall enough for a trough between the arrows: a click there moves a page.
+            bar->setFixedHeight(box->sizeHint().height() * 4);
             grid->addWidget(optAufgZeit[i], i, 0);
             grid->addWidget(box, i, 1);
             grid->addWidget(bar, i, 2);
@@ -254,8 +256,6 @@ void frmUebung::createPages() {
         cmdViewLog->setObjectName(QStringLiteral("cmdViewLog"));
         cmdDelLogfile = new QPushButton(fraDialog[6]);
         cmdDelLogfile->setObjectName(QStringLiteral("cmdDelLogfile"));
-        for (QPushButton* b : {cmdViewLog, cmdDelLogfile})
-            b->setAutoDefault(false);
         l->addWidget(chkTipp);
         l->addSpacing(12);
         l->addWidget(chkLogfile);
@@ -276,8 +276,9 @@ void frmUebung::createPages() {
     cmdWeiter->setObjectName(QStringLiteral("cmdWeiter"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdOptOK->setObjectName(QStringLiteral("cmdOptOK"));
-    for (QPushButton* b : {cmdZurueck, cmdCancel, cmdOptOK})
-        b->setAutoDefault(false);
+    // Enter presses the focused button; from any other control it presses Next.
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAutoDefault(true);
     cmdWeiter->setDefault(true);
     buttons->addWidget(cmdZurueck);
     buttons->addWidget(cmdWeiter);

@@ -49,16 +49,48 @@ int strictNumber(const QString& text) {
 
 // ---------------------------------------------------------------- players
 
-void frmUebung::loadPlayerList() {
-    Procedure("frmUebung", "Form_Load").run({[&] {
-        lstName->clear();
-        lstName->addItems(readPlayerNames());
-    }});
+bool frmUebung::reservedName(const QString& name) {
+    // The settings file keeps the shared options and the player list in sections of these
+    // names; a player of the same name would share them, and deleting it would wipe them.
+    return name.trimmed().compare(kOptionen, Qt::CaseInsensitive) == 0 ||
+           name.trimmed().compare(kBenutzer, Qt::CaseInsensitive) == 0;
+}
+
+bool frmUebung::refuseReservedName() {
+    const QString name = txtName->text().trimmed();
+    if (!reservedName(name))
+        return false;
+    MsgBox(langText(202).arg(name), MsgButtons::Ok, MsgIcon::Exclamation, this);
+    txtName->clear(); // completes to the first listed player, if any
+    txtName->setFocus();
+    txtName->selectAll();
+    return true;
 }
 
 void frmUebung::savePlayerList() {
     for (int n = 1; n <= lstName->count(); ++n)
         SaveIni(kBenutzer, QStringLiteral("Name%1").arg(n), lstName->item(n - 1)->text());
+}
+
+QListWidgetItem* frmUebung::selectedEntry() const {
+    QListWidgetItem* item = lstName->currentItem();
+    return item && item->isSelected() ? item : nullptr;
+}
+
+void frmUebung::lstName_SelectionChanged() {
+    // However an entry was chosen (a click, the arrow keys, a drag from one entry to another),
+    // that player is loaded, so the selected entry is always the player in the window.
+    if (m_inCompletion || m_quietList)
+        return;
+    const QList<QListWidgetItem*> chosen = lstName->selectedItems();
+    if (chosen.isEmpty())
+        return;
+    if (lstName->currentItem() != chosen.first()) {
+        m_quietList = true;
+        lstName->setCurrentItem(chosen.first());
+        m_quietList = false;
+    }
+    lstName_Click();
 }
 
 void frmUebung::txtName_Change() {
@@ -76,8 +108,12 @@ void frmUebung::txtName_Change() {
             lstName_Click();
             m_inCompletion = false;
             txtName->setSelection(static_cast<int>(n), static_cast<int>(entry.size() - n));
-            break;
+            return;
         }
+        // A name of no listed player: no entry stays marked as if it were the one shown.
+        m_inCompletion = true;
+        lstName->clearSelection();
+        m_inCompletion = false;
     }});
     m_inCompletion = false;
 }
@@ -86,13 +122,13 @@ void frmUebung::lstName_Click() {
     Procedure("frmUebung", "lstName_Click")
         .run({
             [&] {
-                if (lstName->currentItem())
-                    txtName->setText(lstName->currentItem()->text());
+                if (selectedEntry())
+                    txtName->setText(selectedEntry()->text());
             },
             [&] {
-                if (!lstName->currentItem())
+                if (!selectedEntry())
                     exitProcedure();
-                aktiv = lstName->currentItem()->text();
+                aktiv = selectedEntry()->text();
             },
             [&] { BenutzerLaden(); },
         });
@@ -111,7 +147,7 @@ void frmUebung::txtName_LostFocus() {
             },
             [&] {
                 const QString name = txtName->text();
-                if (name.isEmpty())
+                if (name.isEmpty() || refuseReservedName())
                     return;
                 for (int i = 0; i < lstName->count(); ++i) {
                     if (lstName->item(i)->text() == name)
@@ -126,23 +162,50 @@ void frmUebung::txtName_LostFocus() {
 }
 
 void frmUebung::cmdDelEntry_Click() {
+    QString name; // the selected player, who is also the one loaded
     Procedure("frmUebung", "cmdDelEntry_Click")
         .run({
             [&] {
-                if (!lstName->currentItem() || !lstName->currentItem()->isSelected()) {
+                if (!selectedEntry()) {
                     MsgBox(langText(179), MsgButtons::Ok, MsgIcon::Information, this,
                            windowTitle());
                     exitProcedure();
                 }
+                name = selectedEntry()->text();
+                if (MsgBox(langText(201).arg(name), MsgButtons::YesNo, MsgIcon::Question, this, {},
+                           MsgResult::No) != MsgResult::Yes)
+                    exitProcedure();
             },
-            [&] { SaveIni(txtName->text(), std::nullopt, std::nullopt); },
+            [&] {
+                // A name that is a section of Kalmix's own never had a section of its own, and
+                // a name listed again in other letter case shares its section with that player.
+                if (reservedName(name))
+                    return;
+                for (int i = 0; i < lstName->count(); ++i) {
+                    const QString other = lstName->item(i)->text();
+                    if (other != name && other.compare(name, Qt::CaseInsensitive) == 0)
+                        return;
+                }
+                SaveIni(name, std::nullopt, std::nullopt);
+            },
             [&] {
                 SaveIni(kBenutzer, QStringLiteral("Name%1").arg(lstName->count()), std::nullopt);
             },
             [&] {
-                delete lstName->takeItem(lstName->currentRow());
+                const auto same =
+                    lstName->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                m_quietList = true;
+                for (QListWidgetItem* item : same)
+                    delete item;
+                lstName->clearSelection();
+                m_quietList = false;
                 savePlayerList();
                 txtName->clear(); // completes to the first listed player, if any
+                if (txtName->text().isEmpty() && aktiv == name) {
+                    // No player is left: the deleted one is not kept as the active player.
+                    aktiv.clear();
+                    SaveIni(kBenutzer, QStringLiteral("aktiv"), std::nullopt);
+                }
             },
         });
 }
@@ -159,8 +222,12 @@ void frmUebung::BenutzerLaden() {
                 m_inCompletion = false;
                 const auto same =
                     lstName->findItems(aktiv, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                m_quietList = true;
                 if (!same.isEmpty())
                     lstName->setCurrentItem(same.first());
+                else
+                    lstName->clearSelection();
+                m_quietList = false;
             },
             [&] {
                 SignMul = u' ' + GetIniString(kOptionen, QStringLiteral("SignMul"), langText(183));
@@ -226,8 +293,6 @@ void frmUebung::BenutzerLaden() {
                 if (count < 10 || count > 100)
                     raiseError(ErrNr::InvalidPropertyValue);
                 vscAufgaben->setValue(110 - count);
-            },
-            [&] {
                 const int seconds = static_cast<int>(profileNumber(txtZeit->text()));
                 if (seconds < 60 || seconds > 600)
                     raiseError(ErrNr::InvalidPropertyValue);
@@ -256,6 +321,8 @@ void frmUebung::BenutzerSpeichern() {
                     exitProcedure();
             },
             [&] {
+                if (reservedName(txtName->text()))
+                    exitProcedure(); // never a profile in the sections of Kalmix's own
                 aktiv = txtName->text().trimmed();
                 SaveIni(kBenutzer, QStringLiteral("aktiv"), aktiv);
             },
