@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace kalmix {
@@ -45,8 +46,13 @@ LogViewer::LogViewer(const QString& path, QWidget* parent) : QDialog(parent) {
     layout->addWidget(text, 1);
     layout->addLayout(buttons);
 
-    const QFontMetrics metrics(text->font());
-    resize(metrics.horizontalAdvance(QString(90, u'0')) + 60, metrics.lineSpacing() * 28 + 80);
+    const QFontMetricsF metrics(text->font());
+    text->setTabStopDistance(metrics.horizontalAdvance(QString(8, u' ')));
+    QSize size(qRound(metrics.horizontalAdvance(QString(90, u'0'))) + 60,
+               qRound(metrics.lineSpacing() * 28) + 80);
+    if (const QScreen* s = parent ? parent->screen() : nullptr) // never larger than the screen
+        size = size.boundedTo(s->availableGeometry().size() * 0.9);
+    resize(size);
 }
 
 } // namespace kalmix
