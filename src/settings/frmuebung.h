@@ -8,6 +8,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -43,6 +44,9 @@ public:
     void cmdDelLogfile_Click();
     void txtName_LostFocus();
     void lstName_Click();
+
+    // Whether a name is one of the sections the settings file keeps for Kalmix itself.
+    static bool reservedName(const QString& name);
 
     int Seite = 0; // the page shown
 
@@ -94,15 +98,19 @@ private:
     void Form_Activate();
     void Form_Unload();
     void unload();
-    void loadPlayerList();
     void savePlayerList();
+    QListWidgetItem* selectedEntry() const;
+    void lstName_SelectionChanged();
+    bool refuseReservedName();
+    bool checkNumberBox(QLineEdit* box);
     void txtName_Change();
     void showPage(int page);
     void hidePage(int page);
     void leavePage();
     void stayWithoutName();
     void backToFirstPage();
-    bool checkTicks(); // the symbol and factor checks of Next and Back
+    bool symbolsTicked();
+    bool factorsTicked();
     bool shown() const;
     int selectedKind() const;
     void fitPages();
@@ -112,6 +120,8 @@ private:
     bool m_inCompletion = false;
     bool m_holdLostFocus = false;
     bool m_symbolPictures = false;
+    bool m_quietList = false;   // the program marks a list entry: no player is chosen
+    bool m_checkingBox = false; // a number box is being checked
 };
 
 } // namespace kalmix

@@ -106,6 +106,8 @@ QString divSignOption(int option) {
 }
 
 bool applySettings(const SettingsControls& c, const std::function<void()>& save) {
+    // The statements are numbered as OK numbers its steps: the switches and lists, the save,
+    // and the range bound with the signs.
     bool completed = false;
     Procedure("frmUebung", "cmdOptOK_Click")
         .run({
@@ -113,41 +115,37 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
                 LogFile = truth(c.logFile);
                 Hilfe = truth(c.hilfe);
                 Animation = truth(c.animation);
-            },
-            [&] {
-                if (Uebung != 0 && Uebung != 1)
-                    return;
-                SymbolListe.fill(0);
-                SymbolZahl = 0;
-                for (int k = 0; k < 25; ++k) {
-                    if (c.symbols[k])
-                        SymbolListe[SymbolZahl++] = static_cast<std::int16_t>(k);
+                if (Uebung == 0 || Uebung == 1) {
+                    SymbolListe.fill(0);
+                    SymbolZahl = 0;
+                    for (int k = 0; k < 25; ++k) {
+                        if (c.symbols[k])
+                            SymbolListe[SymbolZahl++] = static_cast<std::int16_t>(k);
+                    }
+                    if (SymbolZahl == 0) {
+                        SymbolZahl = 1; // the single symbol 0, and nothing else is applied
+                        exitProcedure();
+                    }
                 }
-                if (SymbolZahl == 0) {
-                    SymbolZahl = 1; // the single symbol 0, and nothing else is applied
-                    exitProcedure();
-                }
-            },
-            [&] {
-                if (Uebung != 4 && Uebung != 5 && Uebung != 7 && Uebung != 8)
-                    return;
-                FaktorZahl = 0;
-                for (int i = 0; i < 20; ++i) {
-                    FaktorListe[i] = 0;
-                    if (c.factors[i])
-                        FaktorListe[FaktorZahl++] = factorOfBox(i);
-                }
-                if (FaktorZahl == 0) {
-                    MsgBox(langText(176), MsgButtons::Ok, MsgIcon::Exclamation);
-                    exitProcedure();
+                if (Uebung == 4 || Uebung == 5 || Uebung == 7 || Uebung == 8) {
+                    FaktorZahl = 0;
+                    for (int i = 0; i < 20; ++i) {
+                        FaktorListe[i] = 0;
+                        if (c.factors[i])
+                            FaktorListe[FaktorZahl++] = factorOfBox(i);
+                    }
+                    if (FaktorZahl == 0) {
+                        MsgBox(langText(176), MsgButtons::Ok, MsgIcon::Exclamation);
+                        exitProcedure();
+                    }
                 }
             },
             [&] {
                 if (!c.name.isEmpty() && save)
                     save();
             },
-            [&] { MinSum = minSumFor(MaxSum); },
             [&] {
+                MinSum = minSumFor(MaxSum);
                 // Without a player nothing is stored, the signs included.
                 SignMul = u' ' + mulSignOption(c.signMulOption);
                 if (!c.name.isEmpty())

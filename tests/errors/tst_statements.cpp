@@ -3,11 +3,20 @@
 // is missing while the steps around it took place. So an error report's statement number points
 // at the right step.
 #include "errors/procedure.h"
+#include "services/lang.h"
+#include "settings/frmuebung.h"
+#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <functional>
+#include <memory>
 
 using namespace kalmix;
 using namespace kalmix::test;
@@ -29,8 +38,74 @@ QList<Row> mainWindowRows() {
 }
 
 // ---------------------------------------------------------------- the settings window's
+// Anna is the active player, with a profile that differs from a fresh window's controls.
+// Without an active player the hidden window applies nothing while it loads.
+std::unique_ptr<frmUebung> settingsWindow(TestEnv& env, bool active = true) {
+    env.writeFile(QStringLiteral("Kalmix.ini"),
+                  "[Optionen]\r\nPlaySound=-1\r\n[Benutzer]\r\nName1=Anna\r\naktiv=Anna\r\n"
+                  "[Anna]\r\nUebung= 2\r\nAufgZahl=50\r\nAnimation= 0\r\n");
+    WriteLanguageCopy();
+    resetRecord();
+    aktiv = active ? QStringLiteral("Anna") : QString();
+    return std::make_unique<frmUebung>();
+}
+
+// The window shown on one page, as if the wizard had got there.
+void showOnPage(frmUebung& w, int page) {
+    w.show();
+    w.fraDialog[w.Seite]->hide();
+    w.Seite = page;
+    w.fraDialog[page]->show();
+}
+
+QString seenUnless(bool ok, const QString& seen) {
+    return ok ? QString() : seen;
+}
+
 QList<Row> settingsWindowRows() {
-    return {};
+    return {
+        {"frmUebung", "Form_Load", 1,
+         [](TestEnv& env) { // no list, but Anna loaded and the texts put on
+             auto w = settingsWindow(env);
+             return seenUnless(w->lstName->count() == 0 && w->txtName->text() == u"Anna"_qs &&
+                                   !w->windowTitle().isEmpty(),
+                               QStringLiteral("list %1, name %2, title %3")
+                                   .arg(w->lstName->count())
+                                   .arg(w->txtName->text(), w->windowTitle()));
+         }},
+        {"frmUebung", "BenutzerLaden", 9,
+         [](TestEnv& env) { // the switches kept, but the bars set and the profile applied
+             auto w = settingsWindow(env);
+             return seenUnless(w->chkProgAnim->isChecked() && w->vscAufgaben->value() == 60 &&
+                                   MinSum == 2,
+                               QStringLiteral("animation %1, bar %2, MinSum %3")
+                                   .arg(w->chkProgAnim->isChecked())
+                                   .arg(w->vscAufgaben->value())
+                                   .arg(MinSum));
+         }},
+        {"frmUebung", "cmdWeiter_Click", 4,
+         [](TestEnv& env) { // Next on page 5 stays there, but the page is shown again
+             auto w = settingsWindow(env);
+             showOnPage(*w, 5);
+             QTest::mouseClick(w->cmdWeiter, Qt::LeftButton);
+             return seenUnless(w->Seite == 5 && w->fraDialog[5]->isVisible() &&
+                                   w->cmdZurueck->isEnabled() && w->cmdWeiter->isEnabled(),
+                               QStringLiteral("page %1").arg(w->Seite));
+         }},
+        {"frmUebung", "cmdOptOK_Click", 6,
+         [](TestEnv& env) { // OK on page 3 leaves without showing page 0 again
+             auto w = settingsWindow(env, false);
+             showOnPage(*w, 3);
+             w->txtName->setText(QStringLiteral("Anna"));
+             QTest::mouseClick(w->cmdOptOK, Qt::LeftButton);
+             return seenUnless(w->Seite == 0 && w->fraDialog[3]->isHidden() &&
+                                   w->fraDialog[0]->isHidden() && w->unloaded(),
+                               QStringLiteral("page %1, first page %2, unloaded %3")
+                                   .arg(w->Seite)
+                                   .arg(w->fraDialog[0]->isHidden() ? "hidden" : "shown")
+                                   .arg(w->unloaded()));
+         }},
+    };
 }
 
 // ---------------------------------------------------------------- the shared services'
@@ -42,7 +117,7 @@ QList<Row> serviceRows() {
 
 class TestStatements : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void skippedStepIsTheNumberedOne() {
         QList<Row> rows = mainWindowRows() + settingsWindowRows() + serviceRows();
         for (const Row& row : rows) {

@@ -4,6 +4,7 @@
 #include "services/settings.h"
 #include "services/sound.h"
 #include "settings/frmuebung.h"
+#include "settings/logviewer.h"
 #include "settings/record.h"
 #include "support/testenv.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -410,7 +412,10 @@ private Q_SLOTS:
         QVERIFY(f.show());
         f.clickName(u"Ben"_qs);
         QCOMPARE(Uebung, 5);
+        f.answers = {MsgResult::Yes};
         f.click(f.w->cmdDelEntry);
+        QCOMPARE(f.messages.size(), 1);
+        f.messages.clear();
         QByteArray expected = three;
         expected.replace("[Ben]\nUebung= 5\n", "");
         expected.replace("Name2=Ben\nName3=Carla\n", "Name2=Carla\n");
@@ -491,8 +496,6 @@ private Q_SLOTS:
         QVERIFY(f.show());
         f.nextTo(5);
         QLineEdit* box = seconds ? f.w->txtZeit : f.w->txtAufgaben;
-        QTest::keyClicks(box, "5"); // the boxes only follow their bars
-        QCOMPARE(box->text(), seconds ? u"120"_qs : u"10"_qs);
         QTest::keyClick(seconds ? f.w->vscZeit : f.w->vscAufgaben, Qt::Key(key));
         QCOMPARE(box->text(), shown);
     }
@@ -538,23 +541,37 @@ private Q_SLOTS:
     }
 
     void firstStart_data() {
-        QTest::addColumn<bool>("ok");
-        QTest::newRow("OK") << true;
-        QTest::newRow("Cancel") << false;
+        QTest::addColumn<int>("how"); // 0 OK, 1 Cancel, 2 Escape, 3 the close box
+        QTest::newRow("OK") << 0;
+        QTest::newRow("Cancel") << 1;
+        QTest::newRow("Escape") << 2;
+        QTest::newRow("close box") << 3;
     }
     void firstStart() {
-        QFETCH(bool, ok);
+        QFETCH(int, how);
         Wizard f;
         QVERIFY(f.names().isEmpty() && f.w->txtName->text().isEmpty() && aktiv.isEmpty());
         QVERIFY(f.w->chkSound->isChecked() && f.w->chkProgAnim->isChecked());
         QCOMPARE(SymbolZahl, 0); // nothing applied without a player
         QVERIFY(!QFile::exists(f.iniPath()));
         QVERIFY(f.show());
-        f.click(ok ? f.w->cmdOptOK : f.w->cmdCancel);
-        QCOMPARE(f.shownMessages(), QStringList{msg(145, MsgIcon::Information, lang(146))});
-        QVERIFY(f.w->isVisible() && !f.w->unloaded() && f.w->txtName->hasFocus());
-        QCOMPARE(f.page(), 0);
+        if (how == 0)
+            f.click(f.w->cmdOptOK);
+        else if (how == 1)
+            f.click(f.w->cmdCancel);
+        else if (how == 2)
+            QTest::keyClick(f.w->txtName, Qt::Key_Escape);
+        else
+            f.w->close();
         QVERIFY(!f.ini().contains("Benutzer") && !f.ini().contains("Sprache"));
+        QCOMPARE(f.page(), 0);
+        if (how == 0) { // OK asks for a name and stays
+            QCOMPARE(f.shownMessages(), QStringList{msg(145, MsgIcon::Information, lang(146))});
+            QVERIFY(f.w->isVisible() && !f.w->unloaded() && f.w->txtName->hasFocus());
+        } else { // the others leave a window opened by mistake, saving nothing
+            QVERIFY(f.messages.isEmpty());
+            QVERIFY(!f.w->isVisible() && f.w->unloaded());
+        }
     }
 
     void profileRoundTrip_data() {
@@ -667,6 +684,197 @@ private Q_SLOTS:
                                    qUtf16Printable(SignMul), qUtf16Printable(SignDiv))
                      .toUtf8());
         QVERIFY(f.section("Anna").isEmpty());
+    }
+
+    // However a player is chosen in the list, that player is loaded, and deleting removes that
+    // player completely: section and list entry, after a question that defaults to No.
+    void deletingAChosenPlayer_data() {
+        QTest::addColumn<int>("how"); // 0 mouse click, 1 arrow key, 2 press on Anna, release on Ben
+        QTest::addColumn<MsgResult>("answer");
+        QTest::newRow("click, Yes") << 0 << MsgResult::Yes;
+        QTest::newRow("arrow key, Yes") << 1 << MsgResult::Yes;
+        QTest::newRow("arrow key, No") << 1 << MsgResult::No;
+        QTest::newRow("dragged, Yes") << 2 << MsgResult::Yes;
+    }
+    void deletingAChosenPlayer() {
+        QFETCH(int, how);
+        QFETCH(MsgResult, answer);
+        Wizard f(kBase);
+        QVERIFY(f.show());
+        QCOMPARE(aktiv, u"Anna"_qs);
+        QListWidget* list = f.w->lstName;
+        if (how == 0) {
+            f.clickName(u"Ben"_qs);
+        } else if (how == 1) {
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Down);
+        } else {
+            const QPoint anna = list->visualItemRect(list->item(0)).center();
+            const QPoint ben = list->visualItemRect(list->item(1)).center();
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, anna);
+            QMouseEvent move(QEvent::MouseMove, ben, list->viewport()->mapToGlobal(ben),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &move);
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, ben);
+        }
+        QCOMPARE(list->selectedItems().value(0)->text(), u"Ben"_qs);
+        QCOMPARE(aktiv, u"Ben"_qs);
+        QCOMPARE(f.w->txtName->text(), u"Ben"_qs);
+        QCOMPARE(Uebung, 5);
+        f.answers = {answer};
+        f.click(f.w->cmdDelEntry);
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.messages[0].text, lang(201).arg(u"Ben"_qs));
+        QCOMPARE(f.messages[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(f.messages[0].defaultButton, MsgResult::No);
+        QByteArray expected = kBase;
+        if (answer == MsgResult::Yes) {
+            expected.replace("[Ben]\nUebung= 5\n", "").replace("Name2=Ben\n", "");
+            QCOMPARE(f.names(), QStringList{u"Anna"_qs});
+        } else {
+            QCOMPARE(f.names(), (QStringList{u"Anna"_qs, u"Ben"_qs}));
+        }
+        QCOMPARE(f.ini(), crlf(expected));
+    }
+
+    // The sections of Kalmix's own are no player names: they are refused, however they are
+    // spelled, and a player of such a name from an older file is deleted without them.
+    void reservedNames_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("how"); // 0 leaving the box, 1 Enter (Next), 2 OK
+        QTest::newRow("Optionen, leaving the box") << u"Optionen"_qs << 0;
+        QTest::newRow("BENUTZER, Next") << u"BENUTZER"_qs << 1;
+        QTest::newRow("optionen, OK") << u"optionen"_qs << 2;
+    }
+    void reservedNames() {
+        QFETCH(QString, typed);
+        QFETCH(int, how);
+        Wizard f(kBase);
+        QVERIFY(f.show());
+        f.w->txtName->clear();
+        QTest::keyClicks(f.w->txtName, typed); // "BENUTZER" completes to "BenUTZER"
+        const QString name = f.w->txtName->text();
+        if (how < 2)
+            QTest::keyClick(f.w->txtName, how == 0 ? Qt::Key_Tab : Qt::Key_Return);
+        else
+            f.click(f.w->cmdOptOK);
+        QCOMPARE(f.shownMessages(), QStringList{message(lang(202).arg(name), u"Kalmix"_qs,
+                                                        MsgIcon::Exclamation, false)});
+        if (how != 2) // OK goes on with the name the box was given back
+            QVERIFY(f.page() == 0 && f.w->isVisible());
+        QCOMPARE(f.names(), (QStringList{u"Anna"_qs, u"Ben"_qs}));
+        QCOMPARE(f.ini(), crlf(kBase));
+
+        // An old file's player "Optionen": deleting it keeps the shared options.
+        QByteArray old = kBase;
+        old.replace("Name2=Ben\n", "Name2=Ben\nName3=Optionen\n");
+        Wizard g(old);
+        QVERIFY(g.show());
+        g.clickName(u"Optionen"_qs);
+        g.answers = {MsgResult::Yes};
+        g.click(g.w->cmdDelEntry);
+        old.replace("Name3=Optionen\n", "");
+        QCOMPARE(g.ini(), crlf(old));
+    }
+
+    // Enter presses the focused button, on every page; elsewhere it presses Next.
+    void enterPressesTheFocusedButton_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("OK on page 6") << 6 << u"cmdOptOK"_qs << u"unloaded, page 0"_qs;
+        QTest::newRow("Cancel on page 1") << 1 << u"cmdCancel"_qs << u"unloaded, page 0"_qs;
+        QTest::newRow("Back on page 3") << 3 << u"cmdZurueck"_qs << u"shown, page 1"_qs;
+        QTest::newRow("Delete on page 0") << 0 << u"cmdDelEntry"_qs << u"shown, page 0, asked"_qs;
+        QTest::newRow("a tick box on page 3") << 3 << u"chkNull"_qs << u"shown, page 5"_qs;
+    }
+    void enterPressesTheFocusedButton() {
+        QFETCH(int, page);
+        QFETCH(QString, button);
+        QFETCH(QString, outcome);
+        Wizard f(kBase);
+        QVERIFY(f.show());
+        f.nextTo(page);
+        auto* target = f.w->findChild<QWidget*>(button);
+        target->setFocus();
+        f.answers = {MsgResult::No};
+        QTest::keyClick(target, Qt::Key_Return);
+        QString seen = QStringLiteral("%1, page %2")
+                           .arg(f.w->unloaded() ? u"unloaded"_qs : u"shown"_qs)
+                           .arg(f.page());
+        if (!f.messages.isEmpty())
+            seen += u", asked"_qs;
+        QCOMPARE(seen, outcome);
+    }
+
+    // The task count and the seconds can be typed; the bars move a page at a click between
+    // their arrows.
+    void typedNumbers_data() {
+        QTest::addColumn<bool>("seconds");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("bar");
+        QTest::addColumn<QString>("warning"); // the range named by the message, if any
+        QTest::newRow("50 tasks") << false << u"50"_qs << u"50"_qs << 60 << QString();
+        QTest::newRow("5 tasks") << false << u"5"_qs << u"10"_qs << 100 << u"10 100"_qs;
+        QTest::newRow("no tasks") << false << QString() << u"10"_qs << 100 << u"10 100"_qs;
+        QTest::newRow("300 seconds") << true << u"300"_qs << u"300"_qs << 360 << QString();
+        QTest::newRow("700 seconds") << true << u"700"_qs << u"120"_qs << 540 << u"60 600"_qs;
+        QTest::newRow("letters cannot be typed")
+            << true << u"x"_qs << u"120"_qs << 540 << QString();
+    }
+    void typedNumbers() {
+        QFETCH(bool, seconds);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(int, bar);
+        QFETCH(QString, warning);
+        Wizard f(kBase);
+        QVERIFY(f.show());
+        f.nextTo(5);
+        QLineEdit* box = seconds ? f.w->txtZeit : f.w->txtAufgaben;
+        QScrollBar* scroll = seconds ? f.w->vscZeit : f.w->vscAufgaben;
+        box->setFocus();
+        box->selectAll();
+        if (typed.isEmpty())
+            QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClicks(box, typed);
+        f.click(f.w->cmdWeiter);
+        QCOMPARE(box->text(), shown);
+        QCOMPARE(scroll->value(), bar);
+        const QStringList lowHigh = warning.split(u' ');
+        QCOMPARE(f.shownMessages(),
+                 warning.isEmpty()
+                     ? QStringList()
+                     : QStringList{message(lang(203).arg(lowHigh[0], lowHigh[1]), u"Kalmix"_qs,
+                                           MsgIcon::Exclamation, false)});
+        if (warning.isEmpty()) {
+            f.click(f.w->cmdOptOK);
+            QCOMPARE(GetIniString(u"Anna"_qs, seconds ? u"Zeit"_qs : u"AufgZahl"_qs, {}), shown);
+        } else { // a click in the trough above the thumb: one page up
+            f.click(f.w->cmdZurueck);
+            scroll->setValue(scroll->maximum());
+            QTest::mouseClick(scroll, Qt::LeftButton, {},
+                              QPoint(scroll->width() / 2, scroll->height() / 4));
+            QCOMPARE(box->text(), seconds ? u"120"_qs : u"20"_qs);
+        }
+    }
+
+    // Without a viewer for text files on the desktop, Kalmix shows the log in a window of its own.
+    void logWithoutAViewer() {
+        Wizard f(kBase);
+        f.writeFile(QStringLiteral("Kalmix_Log.txt"),
+                    "14.03.2026  Anna\r\n3 + 4 =   7  richtig\r\n");
+        setShellOpenHook([](const QUrl&) { return false; });
+        QVERIFY(f.show());
+        f.nextTo(6);
+        f.click(f.w->cmdViewLog);
+        auto* viewer = f.w->findChild<LogViewer*>();
+        QVERIFY(viewer && viewer->isVisible());
+        QCOMPARE(viewer->text->toPlainText(), u"14.03.2026  Anna\n3 + 4 =   7  richtig\n"_qs);
+        QVERIFY(viewer->text->isReadOnly());
+        QVERIFY(QFontInfo(viewer->text->font()).fixedPitch());
+        QVERIFY(f.messages.isEmpty() && f.errors.isEmpty());
     }
 
     void badStoredValues_data() {

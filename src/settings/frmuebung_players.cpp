@@ -1,0 +1,381 @@
+// The player list and the profiles: loading, saving, adding, choosing and deleting players.
+#include "settings/frmuebung.h"
+
+#include "engine/practicelog.h"
+#include "errors/procedure.h"
+#include "errors/runtimeerror.h"
+#include "services/desktop.h"
+#include "services/lang.h"
+#include "services/msgbox.h"
+#include "services/pictures.h"
+#include "services/settings.h"
+#include "services/sound.h"
+#include "settings/record.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace kalmix {
+
+namespace {
+
+const QString kBenutzer = QStringLiteral("Benutzer");
+const QString kOptionen = QStringLiteral("Optionen");
+
+// A whole number, strictly: anything else is a type mismatch.
+int strictNumber(const QString& text) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok)
+        raiseError(ErrNr::TypeMismatch);
+    return v;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- players
+
+bool frmUebung::reservedName(const QString& name) {
+    // The settings file keeps the shared options and the player list in sections of these
+    // names; a player of the same name would share them, and deleting it would wipe them.
+    return name.trimmed().compare(kOptionen, Qt::CaseInsensitive) == 0 ||
+           name.trimmed().compare(kBenutzer, Qt::CaseInsensitive) == 0;
+}
+
+bool frmUebung::refuseReservedName() {
+    const QString name = txtName->text().trimmed();
+    if (!reservedName(name))
+        return false;
+    MsgBox(langText(202).arg(name), MsgButtons::Ok, MsgIcon::Exclamation, this);
+    txtName->clear(); // completes to the first listed player, if any
+    txtName->setFocus();
+    txtName->selectAll();
+    return true;
+}
+
+void frmUebung::savePlayerList() {
+    for (int n = 1; n <= lstName->count(); ++n)
+        SaveIni(kBenutzer, QStringLiteral("Name%1").arg(n), lstName->item(n - 1)->text());
+}
+
+QListWidgetItem* frmUebung::selectedEntry() const {
+    QListWidgetItem* item = lstName->currentItem();
+    return item && item->isSelected() ? item : nullptr;
+}
+
+void frmUebung::lstName_SelectionChanged() {
+    // However an entry was chosen (a click, the arrow keys, a drag from one entry to another),
+    // that player is loaded, so the selected entry is always the player in the window.
+    if (m_inCompletion || m_quietList)
+        return;
+    const QList<QListWidgetItem*> chosen = lstName->selectedItems();
+    if (chosen.isEmpty())
+        return;
+    if (lstName->currentItem() != chosen.first()) {
+        m_quietList = true;
+        lstName->setCurrentItem(chosen.first());
+        m_quietList = false;
+    }
+    lstName_Click();
+}
+
+void frmUebung::txtName_Change() {
+    if (m_inCompletion)
+        return;
+    Procedure("frmUebung", "txtName_Change").run({[&] {
+        const QString text = txtName->text();
+        const qsizetype n = text.size();
+        for (int i = 0; i < lstName->count(); ++i) {
+            const QString entry = lstName->item(i)->text();
+            if (entry.size() < n || entry.left(n).compare(text, Qt::CaseInsensitive) != 0)
+                continue;
+            m_inCompletion = true;
+            lstName->setCurrentRow(i);
+            lstName_Click();
+            m_inCompletion = false;
+            txtName->setSelection(static_cast<int>(n), static_cast<int>(entry.size() - n));
+            return;
+        }
+        // A name of no listed player: no entry stays marked as if it were the one shown.
+        m_inCompletion = true;
+        lstName->clearSelection();
+        m_inCompletion = false;
+    }});
+    m_inCompletion = false;
+}
+
+void frmUebung::lstName_Click() {
+    Procedure("frmUebung", "lstName_Click")
+        .run({
+            [&] {
+                if (selectedEntry())
+                    txtName->setText(selectedEntry()->text());
+            },
+            [&] {
+                if (!selectedEntry())
+                    exitProcedure();
+                aktiv = selectedEntry()->text();
+            },
+            [&] { BenutzerLaden(); },
+        });
+}
+
+void frmUebung::txtName_LostFocus() {
+    Procedure("frmUebung", "txtName_LostFocus")
+        .run({
+            [&] {
+                const QString name = txtName->text().trimmed();
+                if (name != txtName->text()) {
+                    m_inCompletion = true; // dropping blanks is no new input
+                    txtName->setText(name);
+                    m_inCompletion = false;
+                }
+            },
+            [&] {
+                const QString name = txtName->text();
+                if (name.isEmpty() || refuseReservedName())
+                    return;
+                for (int i = 0; i < lstName->count(); ++i) {
+                    if (lstName->item(i)->text() == name)
+                        return;
+                }
+                lstName->addItem(name);
+                // The list is written at once, so no crash can leave it behind the profiles.
+                savePlayerList();
+                BenutzerSpeichern();
+            },
+        });
+}
+
+void frmUebung::cmdDelEntry_Click() {
+    QString name; // the selected player, who is also the one loaded
+    Procedure("frmUebung", "cmdDelEntry_Click")
+        .run({
+            [&] {
+                if (!selectedEntry()) {
+                    MsgBox(langText(179), MsgButtons::Ok, MsgIcon::Information, this,
+                           windowTitle());
+                    exitProcedure();
+                }
+                name = selectedEntry()->text();
+                if (MsgBox(langText(201).arg(name), MsgButtons::YesNo, MsgIcon::Question, this, {},
+                           MsgResult::No) != MsgResult::Yes)
+                    exitProcedure();
+            },
+            [&] {
+                // A name that is a section of Kalmix's own never had a section of its own, and
+                // a name listed again in other letter case shares its section with that player.
+                if (reservedName(name))
+                    return;
+                for (int i = 0; i < lstName->count(); ++i) {
+                    const QString other = lstName->item(i)->text();
+                    if (other != name && other.compare(name, Qt::CaseInsensitive) == 0)
+                        return;
+                }
+                SaveIni(name, std::nullopt, std::nullopt);
+            },
+            [&] {
+                SaveIni(kBenutzer, QStringLiteral("Name%1").arg(lstName->count()), std::nullopt);
+            },
+            [&] {
+                const auto same =
+                    lstName->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                m_quietList = true;
+                for (QListWidgetItem* item : same)
+                    delete item;
+                lstName->clearSelection();
+                m_quietList = false;
+                savePlayerList();
+                txtName->clear(); // completes to the first listed player, if any
+                if (txtName->text().isEmpty() && aktiv == name) {
+                    // No player is left: the deleted one is not kept as the active player.
+                    aktiv.clear();
+                    SaveIni(kBenutzer, QStringLiteral("aktiv"), std::nullopt);
+                }
+            },
+        });
+}
+
+void frmUebung::BenutzerLaden() {
+    const QString section = aktiv;
+    Procedure("frmUebung", "BenutzerLaden")
+        .run({
+            [&] {
+                // The stored player is loaded as it is: completing the name here could put
+                // another player's profile in its place.
+                m_inCompletion = true;
+                txtName->setText(aktiv);
+                m_inCompletion = false;
+                const auto same =
+                    lstName->findItems(aktiv, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                m_quietList = true;
+                if (!same.isEmpty())
+                    lstName->setCurrentItem(same.first());
+                else
+                    lstName->clearSelection();
+                m_quietList = false;
+            },
+            [&] {
+                SignMul = u' ' + GetIniString(kOptionen, QStringLiteral("SignMul"), langText(183));
+                for (int i = 0; i < 3; ++i) {
+                    if (mulSignOption(i) == SignMul.trimmed())
+                        optSignMul[i]->setChecked(true);
+                }
+                SignDiv = u' ' + GetIniString(kOptionen, QStringLiteral("SignDiv"), langText(184));
+                for (int i = 0; i < 3; ++i) {
+                    if (divSignOption(i) == SignDiv.trimmed())
+                        optSignDiv[i]->setChecked(true);
+                }
+            },
+            [&] {
+                const int kind = GetIniInt(section, QStringLiteral("Uebung"), 0);
+                if (kind < 0 || kind > 8)
+                    raiseError(ErrNr::SubscriptOutOfRange);
+                Uebung = static_cast<std::int16_t>(kind);
+                optUebung[kind]->setChecked(true);
+            },
+            [&] {
+                if (Uebung == 0 || Uebung == 1) {
+                    MaxSum = 9;
+                    return;
+                }
+                const int option = GetIniInt(section, QStringLiteral("MaxSum"), 0);
+                if (option < 0 || option > 8)
+                    raiseError(ErrNr::SubscriptOutOfRange);
+                optAddition[option]->setChecked(true);
+                MaxSum = rangeBound(option);
+            },
+            [&] {
+                const QString symbole = GetIniString(section, QStringLiteral("Symbole"),
+                                                     QString::fromLatin1(kDefaultSymbole));
+                for (int k = 0; k < 25; ++k)
+                    chkSymbol[k]->setChecked(tickAt(symbole, k));
+                const QString faktoren = GetIniString(section, QStringLiteral("Faktoren"),
+                                                      QString::fromLatin1(kDefaultFaktoren));
+                for (int i = 0; i < 20; ++i)
+                    chkFaktor[i]->setChecked(tickAt(faktoren, i));
+            },
+            [&] {
+                txtZeit->setText(QString::number(GetIniInt(section, QStringLiteral("Zeit"), 120)));
+                txtAufgaben->setText(
+                    QString::number(GetIniInt(section, QStringLiteral("AufgZahl"), 10)));
+            },
+            [&] {
+                const int mode = GetIniInt(section, QStringLiteral("AufgZeit"), 0);
+                if (mode < 0 || mode > 1)
+                    raiseError(ErrNr::SubscriptOutOfRange);
+                optAufgZeit[mode]->setChecked(true);
+                if (mode == 0) {
+                    AufgZahl = static_cast<std::int16_t>(profileNumber(txtAufgaben->text()));
+                    Zeit = 0;
+                } else {
+                    AufgZahl = 0;
+                    Zeit = static_cast<std::int16_t>(profileNumber(txtZeit->text()));
+                }
+            },
+            [&] {
+                // The bars cannot take a count or a time outside their range.
+                const int count = static_cast<int>(profileNumber(txtAufgaben->text()));
+                if (count < 10 || count > 100)
+                    raiseError(ErrNr::InvalidPropertyValue);
+                vscAufgaben->setValue(110 - count);
+                const int seconds = static_cast<int>(profileNumber(txtZeit->text()));
+                if (seconds < 60 || seconds > 600)
+                    raiseError(ErrNr::InvalidPropertyValue);
+                vscZeit->setValue(660 - seconds);
+            },
+            [&] {
+                chkSound->setChecked(GetIniInt(kOptionen, QStringLiteral("PlaySound"), -1) == -1);
+                chkProgAnim->setChecked(GetIniInt(section, QStringLiteral("Animation"), 1) != 0);
+                chkLogfile->setChecked(GetIniInt(kOptionen, QStringLiteral("LogFile"), 0) != 0);
+                chkTipp->setChecked(GetIniInt(section, QStringLiteral("Hilfe"), 1) != 0);
+                chkNull->setChecked(GetIniInt(section, QStringLiteral("Null"), 0) != 0);
+            },
+            [&] {
+                if (!txtName->text().isEmpty() && !shown())
+                    cmdOptOK_Click();
+            },
+        });
+}
+
+void frmUebung::BenutzerSpeichern() {
+    Procedure("frmUebung", "BenutzerSpeichern")
+        .run({
+            [&] { SaveIni(kOptionen, QStringLiteral("Sprache"), Str(SprachBasis)); },
+            [&] {
+                if (!shown())
+                    exitProcedure();
+            },
+            [&] {
+                if (reservedName(txtName->text()))
+                    exitProcedure(); // never a profile in the sections of Kalmix's own
+                aktiv = txtName->text().trimmed();
+                SaveIni(kBenutzer, QStringLiteral("aktiv"), aktiv);
+            },
+            [&] {
+                for (int i = 0; i < 9; ++i) {
+                    if (optUebung[i]->isChecked()) {
+                        SaveIni(aktiv, QStringLiteral("Uebung"), Str(i));
+                        Uebung = static_cast<std::int16_t>(i);
+                    }
+                }
+            },
+            [&] {
+                for (int i = 0; i < 9; ++i) {
+                    if (!optAddition[i]->isChecked())
+                        continue;
+                    SaveIni(aktiv, QStringLiteral("MaxSum"), Str(i));
+                    if (Uebung >= 2)
+                        MaxSum = rangeBound(i);
+                }
+            },
+            [&] {
+                std::array<bool, 25> symbols{};
+                for (int k = 0; k < 25; ++k)
+                    symbols[k] = chkSymbol[k]->isChecked();
+                SaveIni(aktiv, QStringLiteral("Symbole"), tickString(symbols));
+                std::array<bool, 20> factors{};
+                for (int i = 0; i < 20; ++i)
+                    factors[i] = chkFaktor[i]->isChecked();
+                SaveIni(aktiv, QStringLiteral("Faktoren"), tickString(factors));
+            },
+            [&] {
+                if (optAufgZeit[0]->isChecked()) {
+                    SaveIni(aktiv, QStringLiteral("AufgZeit"), Str(0));
+                    AufgZahl = static_cast<std::int16_t>(strictNumber(txtAufgaben->text()));
+                    Zeit = 0;
+                } else {
+                    SaveIni(aktiv, QStringLiteral("AufgZeit"), Str(1));
+                    AufgZahl = 0;
+                    Zeit = static_cast<std::int16_t>(strictNumber(txtZeit->text()));
+                }
+            },
+            [&] {
+                SaveIni(aktiv, QStringLiteral("Zeit"), txtZeit->text());
+                SaveIni(aktiv, QStringLiteral("AufgZahl"), txtAufgaben->text());
+            },
+            [&] {
+                auto bit = [](bool on) { return on ? Str(1) : Str(0); };
+                SaveIni(aktiv, QStringLiteral("Animation"), bit(chkProgAnim->isChecked()));
+                SaveIni(kOptionen, QStringLiteral("LogFile"), bit(chkLogfile->isChecked()));
+                SaveIni(aktiv, QStringLiteral("Hilfe"), bit(chkTipp->isChecked()));
+                SaveIni(aktiv, QStringLiteral("Null"), bit(chkNull->isChecked()));
+            },
+        });
+}
+
+} // namespace kalmix
