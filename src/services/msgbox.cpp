@@ -18,9 +18,10 @@ void setMsgBoxHook(MsgBoxHook h) {
 }
 
 MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget* parent,
-                 const QString& caption) {
+                 const QString& caption, MsgResult defaultButton) {
     const MsgBoxCall call{text, buttons, icon,
-                          caption.isEmpty() ? QString::fromLatin1(kProgramTitle) : caption};
+                          caption.isEmpty() ? QString::fromLatin1(kProgramTitle) : caption,
+                          defaultButton};
     if (hook())
         return hook()(call);
 
@@ -45,7 +46,7 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget*
     }
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(defaultButton == MsgResult::No ? QMessageBox::No : QMessageBox::Yes);
         return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
     }
     box.setStandardButtons(QMessageBox::Ok);

@@ -16,12 +16,14 @@ struct MsgBoxCall {
     MsgButtons buttons;
     MsgIcon icon;
     QString caption;
+    MsgResult defaultButton = MsgResult::Yes; // of a Yes/No box
 };
 
-// A modal message box; the caption is the program's title unless one is given.
+// A modal message box; the caption is the program's title unless one is given. Enter
+// presses the default button: Yes of a Yes/No box unless No is given.
 MsgResult MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                  MsgIcon icon = MsgIcon::None, QWidget* parent = nullptr,
-                 const QString& caption = {});
+                 const QString& caption = {}, MsgResult defaultButton = MsgResult::Yes);
 
 // Tests answer message boxes here instead of a person; nullptr shows real boxes again.
 using MsgBoxHook = std::function<MsgResult(const MsgBoxCall&)>;
