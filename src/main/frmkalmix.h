@@ -2,11 +2,12 @@
 
 #include "engine/board.h"
 #include "engine/game.h"
+#include "main/playerbox.h"
 
+#include <QMargins>
 #include <QWidget>
 #include <array>
 
-class QComboBox;
 class QMenu;
 class QAction;
 class QLabel;
@@ -48,7 +49,11 @@ public:
     // "mailto:", the support address, "?Subject=" and the program title.
     static QString emailAddress();
     HelpWindow* helpWindow() const { return m_help; }
+    // Places the board, the panel, the bar with its figure and the toolbar for the window's
+    // size; nothing while the window is minimized.
     void Form_Resize();
+    // Keeps the whole window, frame included, on the screen's available area.
+    void fitToScreen();
     // The toolbar's click handler: 0 start, 1 end, 2 show solution, 3 options, 4 help,
     // 10 to 16 the languages.
     void PicBut_Click(int index);
@@ -80,7 +85,7 @@ public:
 
     // The controls, by their design names.
     QLabel* picTafel = nullptr;
-    QComboBox* cmbName = nullptr;
+    PlayerBox* cmbName = nullptr;
     QWidget* fraUebung = nullptr;
     QLabel* lblAufgabe = nullptr;
     QLabel* lblFrage = nullptr;
@@ -110,6 +115,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -120,6 +127,10 @@ private:
     void placeSymbolRows();
     void createBoard();
     void createPanelAndToolbar();
+    // The question on one line where the task frame has room for it beside the answer box.
+    void sizeQuestion();
+    // The window frame's widths around the client area; 0 until a window manager frames it.
+    QMargins frameMargins() const;
 
     Game m_game;
     frmUebung* m_uebung = nullptr;
@@ -127,7 +138,8 @@ private:
     bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;
-    int m_stripWidth = 36;
+    QMargins m_frame;
+    int m_questionPoints = 20; // the question's font size, larger with large fonts
 };
 
 } // namespace kalmix

@@ -3,18 +3,25 @@
 // is missing while the steps around it took place. So an error report's statement number points
 // at the right step.
 #include "errors/procedure.h"
+#include "main/frmkalmix.h"
 #include "services/lang.h"
+#include "services/settings.h"
+#include "services/twips.h"
 #include "settings/frmuebung.h"
 #include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 #include <functional>
 #include <memory>
 
@@ -33,8 +40,46 @@ struct Row {
 };
 
 // ---------------------------------------------------------------- the main window's procedures
+// A main window in the test's program directory, German, with the record of a typical player.
+std::unique_ptr<frmKalmix> mainWindow(bool shown) {
+    WriteLanguageCopy();
+    SprachBasis = 0;
+    auto window = std::make_unique<frmKalmix>();
+    if (shown)
+        window->show();
+    return window;
+}
+
 QList<Row> mainWindowRows() {
-    return {};
+    const auto seen = [](bool ok, const char* what) {
+        return ok ? QString() : QString::fromLatin1(what);
+    };
+    return {
+        {"frmKalmix", "Form_Load", 8,
+         [seen](TestEnv&) -> QString {
+             SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"),
+                     QStringLiteral(" 1000"));
+             const auto w = mainWindow(false);
+             return seen(SprachBasis == 0, "step 8 read the language") +
+                    seen(w->imgSymbolX[1]->x() > w->imgSymbolX[0]->x(), "step 7 missing") +
+                    seen(!QApplication::overrideCursor(), "step 10 missing");
+         }},
+        {"frmKalmix", "Sprache", 7,
+         [seen](TestEnv&) -> QString {
+             const auto w = mainWindow(false);
+             return seen(w->PicBut[0]->toolTip().isEmpty(), "step 7 set a tooltip") +
+                    seen(w->mnuUeber->text() == GetLang(123), "step 6 missing") +
+                    seen(w->PicBut[1]->toolTip() == GetLang(111), "step 8 missing");
+         }},
+        {"frmKalmix", "Form_Resize", 7,
+         [seen](TestEnv&) -> QString {
+             const auto w = mainWindow(true);
+             return seen(w->lblButBack->pos() == QPoint(px(8160), px(1080)),
+                         "step 7 moved the panel") +
+                    seen(w->picTafel->pos() != QPoint(), "step 3 missing") +
+                    seen(w->lblNumber->pos() != QPoint(px(8280), px(2280)), "step 8 missing");
+         }},
+    };
 }
 
 // ---------------------------------------------------------------- the settings window's

@@ -1,18 +1,27 @@
 #include "engine/practicelog.h"
 #include "main/frmkalmix.h"
+#include "main/layout.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
+#include "services/twips.h"
 #include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace kalmix;
 using namespace kalmix::test;
@@ -85,6 +94,14 @@ private Q_SLOTS:
     void endQuestion();
     void languageButtons();
     void emailAddress();
+    void playerBoxStartsOnlyOnAPick();
+    void playerBoxShowsOnlyTheActivePlayer();
+    void endQuestionKeepsTheGameOnEnter();
+    void standardButtonsFollowTheLanguage();
+    void restoredWindowIsLaidOut();
+    void questionStaysOnOneLine();
+    void windowFitsTheScreen();
+    void firstLayoutAtLargeFonts();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -233,6 +250,159 @@ void TestFrmKalmix::languageButtons() {
 void TestFrmKalmix::emailAddress() {
     QCOMPARE(frmKalmix::emailAddress(),
              QStringLiteral("mailto:support@example.org?Subject=Kalmix"));
+}
+
+namespace {
+
+void savePlayers(const QStringList& keysAndNames, const QString& active) {
+    for (int i = 0; i + 1 < keysAndNames.size(); i += 2)
+        SaveIni(QStringLiteral("Benutzer"), keysAndNames[i], keysAndNames[i + 1]);
+    SaveIni(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), active);
+}
+
+QString storedActive() {
+    return GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), {});
+}
+
+} // namespace
+
+void TestFrmKalmix::playerBoxStartsOnlyOnAPick() {
+    WindowEnv env;
+    savePlayers({QStringLiteral("Name1"), QStringLiteral("Anna"), QStringLiteral("Name2"),
+                 QStringLiteral("Ben"), QStringLiteral("Name3"), QStringLiteral("Dora")},
+                QStringLiteral("Anna"));
+    env.window->ComboAktualisieren();
+    PlayerBox* box = env.window->cmbName;
+    QVERIFY(box->isEnabled());
+    // Wheel notches, arrow, page and letter keys over the closed box choose nobody.
+    const QPointF at(box->width() / 2.0, box->height() / 2.0);
+    QWheelEvent wheel(at, box->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &wheel);
+    box->setFocus();
+    for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_End, Qt::Key_D})
+        QTest::keyClick(box, key);
+    QCOMPARE(box->currentText(), QStringLiteral("Anna"));
+    QTest::keyClick(box, Qt::Key_Down); // opens the list
+    QVERIFY(box->view()->isVisible());
+    QCOMPARE(storedActive(), QStringLiteral("Anna"));
+    QVERIFY(!env.window->fraUebung->isVisible()); // no game started
+    // A pick in the opened list with Enter starts the game for that player.
+    QTest::keyClick(box->view(), Qt::Key_Down);
+    QTest::keyClick(box->view(), Qt::Key_Return);
+    QCOMPARE(storedActive(), QStringLiteral("Ben"));
+    QCOMPARE(aktiv, QStringLiteral("Ben"));
+    QVERIFY(env.window->fraUebung->isVisible());
+}
+
+void TestFrmKalmix::playerBoxShowsOnlyTheActivePlayer() {
+    WindowEnv env;
+    savePlayers({QStringLiteral("Name1"), QStringLiteral("Anna"), QStringLiteral("Name2"),
+                 QStringLiteral("Ben"), QStringLiteral("Name4"), QStringLiteral("Dora")},
+                QStringLiteral("Dora"));
+    env.window->ComboAktualisieren();
+    QCOMPARE(env.window->cmbName->count(), 2);
+    QCOMPARE(aktiv, QStringLiteral("Dora"));
+    QCOMPARE(env.window->cmbName->currentText(), QString()); // not Anna
+    SaveIni(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), QString());
+    env.window->ComboAktualisieren();
+    QCOMPARE(env.window->cmbName->currentText(), QString());
+    SaveIni(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), QStringLiteral("Ben"));
+    env.window->ComboAktualisieren();
+    QCOMPARE(env.window->cmbName->currentText(), QStringLiteral("Ben"));
+}
+
+void TestFrmKalmix::endQuestionKeepsTheGameOnEnter() {
+    WindowEnv env;
+    LogFile = kTrue; // on, but no game has opened the log
+    env.answers = {MsgResult::Yes};
+    QTest::mouseClick(env.window->PicBut[1], Qt::LeftButton);
+    QCOMPARE(env.messages.size(), 1);
+    QCOMPARE(env.messages[0].defaultButton, MsgResult::No);
+    QVERIFY(!env.window->isVisible());
+    QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("Kalmix_Log.txt"))));
+}
+
+void TestFrmKalmix::standardButtonsFollowTheLanguage() {
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFileInfo::exists(dir + QStringLiteral("/qtbase_de.qm")) ||
+        !QFileInfo::exists(dir + QStringLiteral("/qtbase_fr.qm")))
+        QSKIP("Qt's translations are not installed");
+    WindowEnv env;
+    const auto buttons = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return QStringList{box.button(QMessageBox::Yes)->text(),
+                           box.button(QMessageBox::No)->text(),
+                           box.button(QMessageBox::Cancel)->text()};
+    };
+    QCOMPARE(buttons(), (QStringList{QStringLiteral("&Ja"), QStringLiteral("&Nein"),
+                                     QStringLiteral("Abbrechen")}));
+    QTest::mouseClick(env.window->PicBut[16], Qt::LeftButton);
+    QCOMPARE(buttons(), (QStringList{QStringLiteral("&Oui"), QStringLiteral("&Non"),
+                                     QStringLiteral("Annuler")}));
+    // Qt has no Swedish: the language file's texts stand in.
+    QTest::mouseClick(env.window->PicBut[12], Qt::LeftButton);
+    QCOMPARE(buttons(), (QStringList{QStringLiteral("&Ja"), QStringLiteral("&Nej"),
+                                     QStringLiteral("Avbryt")}));
+    QTest::mouseClick(env.window->PicBut[11], Qt::LeftButton);
+    QCOMPARE(buttons().first(), QStringLiteral("&Yes"));
+}
+
+void TestFrmKalmix::restoredWindowIsLaidOut() {
+    WindowEnv env;
+    frmKalmix& w = *env.window;
+    w.setWindowState(Qt::WindowMinimized);
+    const QPoint before = w.picTafel->pos();
+    w.resize(w.width() - 60, w.height() - 40);
+    QCOMPARE(w.picTafel->pos(), before); // nothing moves while minimized
+    w.setWindowState(Qt::WindowNoState);
+    const QPoint restored = w.picTafel->pos();
+    QVERIFY(restored != before);
+    w.Form_Resize();
+    QCOMPARE(w.picTafel->pos(), restored); // the layout for the new size
+}
+
+void TestFrmKalmix::questionStaysOnOneLine() {
+    WindowEnv env;
+    frmKalmix& w = *env.window;
+    for (int lang = 10; lang <= 16; ++lang) {
+        QTest::mouseClick(w.PicBut[lang], Qt::LeftButton);
+        const QLabel* q = w.lblFrage;
+        QVERIFY2(q->fontMetrics().horizontalAdvance(q->text()) <= q->width(),
+                 qPrintable(q->text()));
+        // The answer box and the right or wrong picture still fit beside it.
+        QVERIFY(q->x() + q->width() + w.txtErgebnis->width() + 12 + w.imgJaNein[0]->width() <=
+                w.fraUebung->width());
+    }
+}
+
+void TestFrmKalmix::windowFitsTheScreen() {
+    WindowEnv env;
+    frmKalmix& w = *env.window;
+    const QRect area = w.screen()->availableGeometry();
+    w.hide();
+    w.resize(area.width() + 300, area.height() + 200);
+    w.move(area.x() + 50, area.y() + 40);
+    w.show();
+    QVERIFY(area.contains(w.frameGeometry()));
+    // The toolbar keeps to the window's right edge.
+    QVERIFY(w.PicBut[0]->x() + w.PicBut[0]->width() <= w.width());
+}
+
+void TestFrmKalmix::firstLayoutAtLargeFonts() {
+    // Run a second time by CTest with 120 dots per inch.
+    if (twipsPerPixel() >= 15)
+        QSKIP("the screen has normal fonts");
+    WindowEnv env;
+    const frmKalmix& w = *env.window;
+    // The first layout takes the strip's design width, 540 twips.
+    LayoutInput in;
+    in.W = w.width();
+    in.board = w.picTafel->size();
+    in.panel = w.lblButBack->size();
+    in.stripWidth = px(540);
+    QCOMPARE(w.picTafel->x(), formLayout(in).board.x());
 }
 
 QTEST_MAIN(TestFrmKalmix)
