@@ -224,6 +224,25 @@ void frmUebung::reject() {
 void frmUebung::showPage(int page) {
     fraDialog[page]->setVisible(true);
 }
+// The focus goes to the page shown, to its chosen option or its first control, so that it
+// never stays behind on a button that Enter would then press.
+void frmUebung::focusPage(int page) {
+    QWidget* first = nullptr;
+    for (QWidget* w : fraDialog[page]->findChildren<QWidget*>()) {
+        if (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || w->isHidden())
+            continue;
+        const auto* option = qobject_cast<QRadioButton*>(w);
+        if (option && option->isChecked()) {
+            first = w;
+            break;
+        }
+        if (!first)
+            first = w;
+    }
+    if (first)
+        first->setFocus(Qt::TabFocusReason);
+}
+
 void frmUebung::hidePage(int page) {
     fraDialog[page]->setVisible(false);
 }
@@ -341,6 +360,8 @@ void frmUebung::cmdWeiter_Click() {
                 if (Seite == 6) {
                     cmdWeiter->setEnabled(false);
                     cmdOptOK->setFocus();
+                } else {
+                    focusPage(Seite);
                 }
                 cmdZurueck->setEnabled(true);
             },
@@ -373,6 +394,8 @@ void frmUebung::cmdZurueck_Click() {
                     txtName->setFocus();
                     txtName->selectAll();
                     BenutzerSpeichern();
+                } else {
+                    focusPage(Seite);
                 }
             },
             [&] { cmdWeiter->setEnabled(true); },

@@ -106,6 +106,7 @@ private:
     void txtName_Change();
     void showPage(int page);
     void hidePage(int page);
+    void focusPage(int page);
     void leavePage();
     void stayWithoutName();
     void backToFirstPage();

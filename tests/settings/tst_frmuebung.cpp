@@ -737,6 +737,20 @@ private Q_SLOTS:
         QCOMPARE(f.ini(), crlf(expected));
     }
 
+    // Deleting the last player leaves no active player behind, and the window can be left.
+    void deletingTheLastPlayer() {
+        Wizard f("[Optionen]\nPlaySound=-1\n[Benutzer]\nName1=Anna\naktiv=Anna\n[Anna]\n" + kAnna);
+        QVERIFY(f.show());
+        f.clickName(u"Anna"_qs);
+        f.click(f.w->cmdDelEntry); // answered Yes
+        QVERIFY(f.names().isEmpty() && f.w->txtName->text().isEmpty() && aktiv.isEmpty());
+        const QByteArray left = f.ini();
+        QVERIFY(left.endsWith("[Benutzer]\r\n") && !left.contains("Anna"));
+        f.click(f.w->cmdCancel);
+        QVERIFY(f.w->unloaded() && f.messages.size() == 1);
+        QCOMPARE(f.ini(), left);
+    }
+
     // The sections of Kalmix's own are no player names: they are refused, however they are
     // spelled, and a player of such a name from an older file is deleted without them.
     void reservedNames_data() {
