@@ -103,6 +103,7 @@ void frmKalmix::closeEvent(QCloseEvent* event) {
 void frmKalmix::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     fitToScreen();
+    watchFrame();
     Form_Activate();
 }
 

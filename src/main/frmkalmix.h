@@ -116,7 +116,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -131,6 +130,8 @@ private:
     void sizeQuestion();
     // The window frame's widths around the client area; 0 until a window manager frames it.
     QMargins frameMargins() const;
+    // Fits the window again once the window manager has framed it.
+    void watchFrame();
 
     Game m_game;
     frmUebung* m_uebung = nullptr;
@@ -138,7 +139,7 @@ private:
     bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;
-    QMargins m_frame;
+    int m_frameChecks = 0;
     int m_questionPoints = 20; // the question's font size, larger with large fonts
 };
 

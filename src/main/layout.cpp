@@ -1,5 +1,6 @@
 #include "main/layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kalmix {
@@ -50,11 +51,18 @@ Layout formLayout(const LayoutInput& in) {
     l.stripLeft = in.W - 1.15 * in.button.width();
     l.stripWidth = 1.2 * in.button.width();
     l.stripHeight = in.H + 6;
+    // A window too short for all fourteen slots (a small or magnified screen) narrows the two
+    // empty slots between the groups, so that the last language button stays inside it.
+    const int slot = in.button.height();
+    const double gap = std::clamp((in.H - 4 - 12.0 * slot) / 2, 0.0, double(slot));
     for (int i = 0; i <= 16; ++i) {
         if (i > 4 && i < 10)
             continue;
         const int height = i < 10 ? in.button.height() : in.languageButton.height();
-        l.buttons[i] = QPointF(l.stripLeft + 4, buttonSlot(i) * height + 4);
+        double top = buttonSlot(i) * height + 4;
+        if (i >= 3)
+            top -= (i >= 10 ? 2 : 1) * (slot - gap);
+        l.buttons[i] = QPointF(l.stripLeft + 4, top);
     }
     return l;
 }

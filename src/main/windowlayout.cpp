@@ -5,9 +5,11 @@
 #include "services/twips.h"
 #include "settings/record.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
@@ -94,19 +96,27 @@ void frmKalmix::changeEvent(QEvent* event) {
         Form_Resize();
 }
 
-void frmKalmix::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    // The window manager puts its frame around the window after it is shown: the window is
-    // fitted again once the frame is known.
-    const QMargins frame = frameMargins();
-    if (isVisible() && frame != m_frame) {
-        m_frame = frame;
+void frmKalmix::watchFrame() {
+    // The window manager puts its frame around the window some moments after it is shown;
+    // the window is fitted again once the frame is known (or given up on after 3 seconds).
+    if (m_frameChecks > 0)
+        return;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        if (frameMargins().isNull() && ++m_frameChecks < 30)
+            return;
+        m_frameChecks = 30;
+        timer->deleteLater();
         fitToScreen();
-    }
+    });
+    m_frameChecks = 1;
+    timer->start(100);
 }
 
 QMargins frmKalmix::frameMargins() const {
     const QRect outer = frameGeometry(), inner = geometry();
+    if (!outer.isValid() || !outer.contains(inner))
+        return {}; // not framed yet
     return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
             outer.bottom() - inner.bottom()};
 }
@@ -116,7 +126,11 @@ void frmKalmix::fitToScreen() {
     if (!shown || isMaximized() || isFullScreen() || isMinimized())
         return;
     const QRect area = shown->availableGeometry();
-    const QMargins frame = frameMargins();
+    QMargins frame = frameMargins();
+    // Before a window manager has framed the window, room is kept for a usual frame: a
+    // window as large as the screen would be taken for a full-screen one and left unframed.
+    if (frame.isNull() && QGuiApplication::platformName() == u"xcb")
+        frame = QMargins(4, 24, 4, 4);
     const QSize room = area.size().shrunkBy(frame);
     const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
     if (fitted != size())

@@ -73,12 +73,18 @@ def play(s, executable):
         s.keys("Return")
         answered += 1
     time.sleep(1.0)
-    # The end button and its question, answered Yes with Enter.
-    s.click(680, 59)
-    wait_for("the end question", lambda: s.xdo("search", "--onlyvisible", "--name", "^Kalmix$")
-             and len(s.xdo("search", "--onlyvisible", "--name", "^Kalmix$").split()) > 1)
-    time.sleep(0.3)
-    s.keys("Return")
+    # The end button and its question: Enter answers No, the default; J answers "Ja".
+    for answer in ("Return", "j"):
+        s.click(680, 59)
+        wait_for("the end question",
+                 lambda: len(s.xdo("search", "--onlyvisible", "--name", "^Kalmix$").split()) > 1)
+        time.sleep(0.3)
+        s.keys(answer)
+        if answer == "Return":
+            wait_for("the end question to close",
+                     lambda: len(s.xdo("search", "--onlyvisible", "--name", "^Kalmix$").split()) == 1)
+            if s.kalmix.poll() is not None:
+                fail("Enter on the end question ended Kalmix")
     wait_for("kalmix to end", lambda: s.kalmix.poll() is not None, 10)
 
 

@@ -121,6 +121,12 @@ void TestLayout::toolbarSlotsLeaveGaps() {
     QCOMPARE(l.buttons[3].y(), 4 * 37 + 4.0);
     QCOMPARE(l.buttons[16].y(), 13 * 37 + 4.0);
     QCOMPARE(l.buttons[0].x(), l.stripLeft + 4);
+    // A window too short for every slot narrows the gaps, and only them.
+    in.H = 512;
+    const Layout s = formLayout(in);
+    QCOMPARE(s.buttons[16].y() + 37, 512.0);
+    QCOMPARE(s.buttons[11].y() - s.buttons[10].y(), 37.0);
+    QCOMPARE(s.buttons[2], l.buttons[2]);
 }
 
 QTEST_GUILESS_MAIN(TestLayout)
