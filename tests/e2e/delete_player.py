@@ -93,16 +93,16 @@ def delete_ben(s, executable, ini_path):
     wait_for("the second delete question", lambda: question_open(s),
              describe=lambda: s.windows())
     time.sleep(0.3)
-    s.keys("alt+y")
+    s.keys("alt+j")                    # "&Ja": the buttons speak the program's language
     wait_for("the question to close", lambda: not question_open(s))
     refocus_wizard(s)
     s.keys("Escape")                   # Cancel: the window closes
     wait_for("the wizard to close", lambda: not wizard_open(s))
     time.sleep(0.3)
-    s.click(680, 59)                   # the end button, and Yes to its question
+    s.click(680, 59)                   # the end button, and Yes ("Ja") to its question
     wait_for("the end question", lambda: question_open(s))
     time.sleep(0.3)
-    s.keys("Return")
+    s.keys("j")
     wait_for("kalmix to end", lambda: s.kalmix.poll() is not None, 10)
 
 
