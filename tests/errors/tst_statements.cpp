@@ -42,7 +42,7 @@ QList<Row> serviceRows() {
 
 class TestStatements : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void skippedStepIsTheNumberedOne() {
         QList<Row> rows = mainWindowRows() + settingsWindowRows() + serviceRows();
         for (const Row& row : rows) {
