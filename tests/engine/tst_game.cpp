@@ -188,6 +188,7 @@ private Q_SLOTS:
     void newGameAbandonsTheOld();
     void settingsWindowHoldsTheGame_data();
     void settingsWindowHoldsTheGame();
+    void fewerTasksSetDuringTheGame();
     void leftProcedureEndsTheGame_data();
     void leftProcedureEndsTheGame();
 
@@ -927,6 +928,23 @@ void TestGame::settingsWindowHoldsTheGame() {
         QVERIFY2(f.game.Ergebnis >= 11 && f.game.Ergebnis <= 20, qPrintable(f.board.task));
     }
     QVERIFY(f.env.errors.isEmpty());
+}
+
+// A task count lowered in the settings window below the tasks already solved ends the game
+// with the next solved task instead of never.
+void TestGame::fewerTasksSetDuringTheGame() {
+    Fixture f;
+    AufgZahl = 20;
+    f.game.Start_Click();
+    play(f, QStringLiteral("r r r r r r r r r r r r"));
+    QVERIFY(f.driver.awaitAnswerBox());
+    f.game.pauseForSettings();
+    AufgZahl = 10;
+    f.game.resumeAfterSettings();
+    play(f, QStringLiteral("r"));
+    f.scheduler.advance(1000);
+    QVERIFY(!f.game.running());
+    QVERIFY(f.board.enabled(kStart));
 }
 
 void TestGame::leftProcedureEndsTheGame_data() {
