@@ -1,6 +1,7 @@
 #include "engine/async.h"
 
 #include "engine/scheduler.h"
+#include "services/clock.h"
 
 #include <QtGlobal>
 #include <algorithm>
@@ -47,22 +48,60 @@ WaitGroup::Awaiter WaitGroup::wait(double seconds) const {
     return Awaiter(m_state, static_cast<int>(std::lround(std::max(0.0, seconds) * 1000.0)));
 }
 
-void WaitGroup::Awaiter::await_suspend(std::coroutine_handle<> h) {
-    m_pending = std::make_shared<Pending>();
-    m_pending->handle = h;
-    m_state->pending.push_back(m_pending);
-    std::weak_ptr<State> state = m_state;
-    scheduler().after(m_ms, [state, pending = m_pending] {
-        if (pending->done)
-            return; // already abandoned
+namespace {
+
+// Lets the scheduler end the wait after ms; a later arming or a hold makes this call void.
+void arm(const std::shared_ptr<WaitGroup::State>& state,
+         const std::shared_ptr<WaitGroup::Pending>& pending, qint64 ms) {
+    const quint64 number = ++pending->armed;
+    std::weak_ptr<WaitGroup::State> weak = state;
+    scheduler().after(static_cast<int>(ms), [weak, pending, number] {
+        if (pending->done || pending->armed != number)
+            return; // abandoned, held or armed again
         pending->done = true;
-        if (auto s = state.lock())
+        if (auto s = weak.lock())
             std::erase(s->pending, pending);
         pending->handle.resume();
     });
 }
 
+} // namespace
+
+void WaitGroup::Awaiter::await_suspend(std::coroutine_handle<> h) {
+    m_pending = std::make_shared<Pending>();
+    m_pending->handle = h;
+    m_pending->due = clock().monotonicMs() + m_ms;
+    m_pending->remaining = m_ms;
+    m_state->pending.push_back(m_pending);
+    if (!m_state->held)
+        arm(m_state, m_pending, m_ms);
+}
+
+void WaitGroup::hold() {
+    if (m_state->held)
+        return;
+    m_state->held = true;
+    const qint64 now = clock().monotonicMs();
+    for (const auto& p : m_state->pending) {
+        p->remaining = std::max<qint64>(0, p->due - now);
+        ++p->armed; // the scheduler's call no longer ends it
+    }
+}
+
+void WaitGroup::release() {
+    if (!m_state->held)
+        return;
+    m_state->held = false;
+    const qint64 now = clock().monotonicMs();
+    const std::vector<std::shared_ptr<Pending>> pending = m_state->pending;
+    for (const auto& p : pending) {
+        p->due = now + p->remaining;
+        arm(m_state, p, p->remaining);
+    }
+}
+
 void WaitGroup::cancelAll() {
+    m_state->held = false;
     std::vector<std::shared_ptr<Pending>> abandoned;
     abandoned.swap(m_state->pending);
     for (const auto& p : abandoned) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <coroutine>
 #include <exception>
 #include <memory>
@@ -60,7 +61,8 @@ private:
     std::coroutine_handle<promise_type> m_h;
 };
 
-// The waits of one owner (the game), which can all be abandoned at once.
+// The waits of one owner (the game), which can all be abandoned at once, or held while a modal
+// window is shown: a held wait keeps what was left of it and runs that out after the hold.
 class WaitGroup {
 public:
     WaitGroup();
@@ -72,9 +74,13 @@ public:
         std::coroutine_handle<> handle;
         bool done = false;
         bool cancelled = false;
+        qint64 due = 0;       // monotonic milliseconds at which it ends
+        qint64 remaining = 0; // while held: what is left of it
+        quint64 armed = 0;    // only the scheduler's call of this number resumes it
     };
     struct State {
         std::vector<std::shared_ptr<Pending>> pending;
+        bool held = false;
     };
 
     class Awaiter {
@@ -97,6 +103,11 @@ public:
     Awaiter wait(double seconds) const;
     // Every wait pending now resumes at once and unwinds its procedures with GameCancelled.
     void cancelAll();
+    // While held no wait ends, and the time does not count for them; release() lets each run
+    // out what was left of it when the hold began. Waits begun during the hold start then.
+    void hold();
+    void release();
+    bool held() const { return m_state->held; }
     std::size_t pending() const { return m_state->pending.size(); }
 
 private:

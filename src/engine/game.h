@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/async.h"
+#include "engine/shownboard.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -35,8 +36,17 @@ public:
     void Timer1_Timer();
     // Hides the task items of the board.
     void Unsichtbar();
-    // Stops the clock (the options button does this while the wizard is open).
+    // Stops the clock.
     void stopTimer();
+    // The options button: the game is held while the settings window is shown. The task items
+    // are hidden, the clock stops and no wait ends; the time held does not count for the game.
+    void pauseForSettings();
+    // After the settings window has closed (and the player list was filled again): the game
+    // goes on where it was held, with the task items shown again. When the window changed the
+    // player, the exercise kind or between a task count and a time limit, the game is over
+    // instead: the board is cleared and Start begins a game with the new settings.
+    void resumeAfterSettings();
+    bool paused() const { return m_pause.has_value(); }
 
     // Asked when a game starts without an active player: shows the settings wizard. Then the
     // player list is refilled when a name was entered.
@@ -67,6 +77,22 @@ public:
     void Summe(std::int16_t& erster, std::int16_t& zweiter);
 
 private:
+    // What the game was when the options button held it.
+    struct Pause {
+        qint64 at = 0; // monotonic milliseconds
+        QString player;
+        std::int16_t kind = 0;
+        bool timeMode = false;
+        bool timerOn = false;
+        qint64 tickIn = 1000; // milliseconds from the hold to the clock's next tick
+        ShownItems items;
+    };
+
+    // Abandons what the game still has pending: waits, clock, judging, the help's answer.
+    void abandon();
+    // Ends a game that cannot go on (a procedure of it was left, or the settings window
+    // changed its player or kind): the board is cleared and Start works again.
+    void stopGame();
     Async startGame();
     Async UebungAusfuehren();
     Async Zaehlen();
@@ -79,18 +105,23 @@ private:
     std::int16_t drawFactor() const; // from the chosen factors
     int drawSymbol() const;          // from the chosen symbols
     void presentPictures(bool on);
-    void enableTimer(bool on);
+    // The first tick comes after firstTickMs, the others a second apart.
+    void enableTimer(bool on, int firstTickMs = 1000);
+    void scheduleTick(quint64 epoch, int ms);
     void timerTick(quint64 epoch);
     void writeLog(const QString& line);
 
-    Board& m_board;
+    ShownBoard m_board;
     WaitGroup m_waits;
+    std::optional<Pause> m_pause;
+    bool m_taskReady = false; // the last task's answer box was opened
     bool m_running = false;
     bool m_judging = false;
     bool m_presenting = false;
     bool m_sequenzRunning = false;
     bool m_timerEnabled = false;
     quint64 m_timerEpoch = 0;
+    qint64 m_nextTick = 0; // monotonic milliseconds of the clock's next tick
     std::shared_ptr<int> m_alive = std::make_shared<int>(0); // for the clock's callbacks
 };
 

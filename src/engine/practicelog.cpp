@@ -5,6 +5,7 @@
 #include "services/appinfo.h"
 #include "services/filewrite.h"
 #include "services/lang.h"
+#include <QRegularExpression>
 #include <cerrno>
 
 namespace kalmix {
@@ -17,11 +18,31 @@ QString logDate(const QDateTime& when) {
     return locale.toString(when.date(), format);
 }
 
+QString timeFormatWithoutZone(const QString& format) {
+    // The time zone letters go, quoted literal text stays.
+    QString kept;
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (quoted || c != u't')
+            kept += c;
+    }
+    // What only framed or separated the zone goes too: "H:mm:ss (t)" is "H:mm:ss".
+    static const QRegularExpression emptyBrackets(
+        QStringLiteral("[(\\[\\x{FF08}]\\s*[)\\]\\x{FF09}]"));
+    kept.remove(emptyBrackets);
+    static const QRegularExpression blanks(QStringLiteral("\\s{2,}"));
+    kept.replace(blanks, QStringLiteral(" "));
+    static const QRegularExpression strayEnds(QStringLiteral("^[\\s,;-]+|[\\s,;-]+$"));
+    kept.remove(strayEnds);
+    return kept;
+}
+
 QString logTime(const QDateTime& when) {
     const QLocale locale = systemLocale();
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(u't'); // no time zone
-    return locale.toString(when.time(), format.trimmed());
+    return locale.toString(when.time(),
+                           timeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
 QString logHeaderLine(const QDateTime& when, const QString& player) {

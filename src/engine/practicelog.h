@@ -12,6 +12,8 @@ namespace kalmix {
 // with seconds).
 QString logDate(const QDateTime& when);
 QString logTime(const QDateTime& when);
+// A locale's time format without its time zone and without what only framed or separated it.
+QString timeFormatWithoutZone(const QString& format);
 
 QString logHeaderLine(const QDateTime& when, const QString& player);
 QString logSolvedLine(const QDateTime& when, const QString& task, const QString& answer);

@@ -192,10 +192,12 @@ void frmKalmix::PicBut_Click(int index) {
         m_game.Loesung_Click();
         break;
     case 3:
-        m_game.Unsichtbar();
-        m_game.stopTimer();
+        // The game is held while the window is open (task items hidden, clock stopped) and
+        // goes on afterwards, or is over when the window changed its player or kind.
+        m_game.pauseForSettings();
         showSettingsWizard();
         ComboAktualisieren();
+        m_game.resumeAfterSettings();
         break;
     case 4:
         mnuHilfe->popup(QCursor::pos());
@@ -222,6 +224,8 @@ bool frmKalmix::eventFilter(QObject* watched, QEvent* event) {
         return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     int code = 0;
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        return QWidget::eventFilter(watched, event); // moves the focus, as it always does
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
         code = 13;
     else if (key->key() == Qt::Key_Backspace)
@@ -261,8 +265,7 @@ void frmKalmix::openAnswerBox(bool pictureKind) {
     if (pictureKind)
         txtErgebnis->move(lblFrage->x() + lblFrage->width(), lblFrage->y() + px(700));
     else
-        txtErgebnis->move(lblAufgabe->x() + lblAufgabe->width(),
-                          lblAufgabe->y() + (lblAufgabe->height() - txtErgebnis->height()) / 2);
+        txtErgebnis->move(lblAufgabe->x() + lblAufgabe->width(), lblAufgabe->y());
     // The right and wrong pictures appear just behind the answer.
     for (QLabel* img : imgJaNein)
         img->move(txtErgebnis->x() + txtErgebnis->width() + 12,

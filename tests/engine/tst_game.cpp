@@ -19,134 +19,7 @@
 using namespace kalmix;
 using namespace kalmix::test;
 
-namespace {
-
-constexpr int kStart = 0;
-constexpr int kSolution = 2;
-constexpr int kOptions = 3;
-constexpr int kHelp = 4;
-
-const QString kLogName = QStringLiteral("Kalmix_Log.txt");
-
-struct Fixture {
-    TestEnv env;
-    FakeScheduler scheduler{&env.clock};
-    ScriptedRandom random;
-    FakeBoard board;
-    Game game{board};
-    GameDriver driver{game, board, scheduler};
-
-    QList<int> sounds() const { return wavIds(env.sound.played); }
-    QByteArray log() const { return env.readFile(kLogName); }
-    // The log's lines without their CR LF.
-    QStringList logLines() const {
-        QStringList lines = QString::fromUtf8(log()).split(QStringLiteral("\r\n"));
-        lines.removeLast(); // after the last CR LF
-        return lines;
-    }
-    long long rightAnswer() const { return driver.boardAnswer().value_or(-1); }
-    void answerRight() { driver.answer(rightAnswer()); }
-    void answerWrong() { driver.answer(rightAnswer() + 1); }
-};
-
-// Plays the steps of a script, separated by blanks: "r" a right answer, "w" a wrong one, "h"
-// the solution help, "+N" N seconds pass. Before each answer the task must be waiting.
-void play(Fixture& f, const QString& script, bool runningBetweenSteps = true) {
-    const QStringList steps = script.split(u' ', Qt::SkipEmptyParts);
-    for (int i = 0; i < steps.size(); ++i) {
-        const QString& step = steps[i];
-        if (step.startsWith(u'+')) {
-            f.scheduler.advance(step.mid(1).toLongLong() * 1000);
-        } else {
-            QVERIFY2(f.driver.awaitAnswerBox(), qPrintable(step));
-            if (step == u"r")
-                f.answerRight();
-            else if (step == u"w")
-                f.answerWrong();
-            else if (step == u"h")
-                f.game.Loesung_Click();
-            else
-                QFAIL(qPrintable(step));
-        }
-        if (runningBetweenSteps && i + 1 < steps.size())
-            QVERIFY2(f.game.running(), qPrintable(QStringLiteral("ended at step %1").arg(i + 1)));
-    }
-}
-
-// Moments in a game at which clicks and keys can arrive.
-enum Moment {
-    NoGameYet,
-    PictureAnimation,            // the first picture task is being put up
-    PictureAnimationAfterSolved, // the next picture task, key preview already on
-    WrongAnswerWait,
-    RightAnswerWait,
-    MeterSequence,
-    SpecialMeterSequence, // the fifth solved task's cheering sequence
-    TimeModeMeter,        // a time-driven step of the figure
-    SolutionHelpWait,
-    GameEndWait,
-    AfterGameEnd,
-};
-
-// Sets up a game with the log and sounds on and plays it to the moment.
-void playTo(Fixture& f, Moment moment) {
-    const bool pictures = moment == PictureAnimation || moment == PictureAnimationAfterSolved;
-    useTypicalRecord(pictures ? 0 : 2);
-    LogFile = PlaySound = kTrue;
-    Animation = truth(!pictures && moment != RightAnswerWait && moment != GameEndWait);
-    if (moment == TimeModeMeter) {
-        Zeit = 60;
-        AufgZahl = 0;
-    }
-    if (moment == GameEndWait || moment == AfterGameEnd)
-        AufgZahl = 1;
-    if (moment == NoGameYet)
-        return;
-    f.game.Start_Click();
-    switch (moment) {
-    case PictureAnimation:
-        f.scheduler.advance(300);
-        break;
-    case PictureAnimationAfterSolved:
-        play(f, QStringLiteral("r +1"));
-        f.scheduler.advance(300);
-        break;
-    case WrongAnswerWait:
-        play(f, QStringLiteral("w"));
-        break;
-    case RightAnswerWait:
-    case GameEndWait:
-        play(f, QStringLiteral("r"));
-        break;
-    case MeterSequence:
-        play(f, QStringLiteral("r"));
-        f.scheduler.advance(100);
-        break;
-    case SpecialMeterSequence:
-        play(f, QStringLiteral("r r r r r"));
-        f.scheduler.advance(100);
-        break;
-    case TimeModeMeter:
-        f.scheduler.advance(3100);
-        break;
-    case SolutionHelpWait:
-        play(f, QStringLiteral("h"));
-        f.scheduler.advance(100);
-        break;
-    case AfterGameEnd:
-        play(f, QStringLiteral("r"));
-        f.scheduler.runAll();
-        break;
-    case NoGameYet:
-        break;
-    }
-}
-
-QDateTime at(int h, int m, int s) {
-    return QDateTime(QDate(2026, 12, 7), QTime(h, m, s));
-}
-
-} // namespace
+#include "gamefixture.h"
 
 class TestGame : public QObject {
     Q_OBJECT
@@ -332,7 +205,8 @@ void TestGame::countModeGame() {
     QVERIFY(f.scheduler.runAll()); // nothing left over: the clock has stopped
     QVERIFY(!f.game.running());
     QCOMPARE(int(f.game.Geloest), 10);
-    QCOMPARE(f.board.numbers, (QList{0, 1, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    // The count is reset once before the first task goes up and once more after it.
+    QCOMPARE(f.board.numbers, (QList{0, 0, 1, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     QCOMPARE(f.logLines(), expectedLog);
     QCOMPARE(f.sounds().first(), 108);
     QCOMPARE(f.sounds().count(110), 1);
@@ -510,8 +384,11 @@ void TestGame::pictureTaskBuild() {
     LogFile = PlaySound = kTrue;
     f.random.pushInt(2, 9, 4);
     f.random.pushInt(0, 4, 4); // symbol 7
+    f.board.number = u"7"_qs;  // what the last game left on the panel
+    f.board.time = u"03:12"_qs;
     f.game.Start_Click();
     for (int shown = 1; shown <= 4; ++shown) {
+        QCOMPARE(f.board.number + u' ' + f.board.time, u"0 00:00"_qs); // the new game's
         QCOMPARE(f.board.visibleSymbols(0), shown);
         QCOMPARE(f.board.symbols[0][shown - 1], 7);
         QCOMPARE(f.sounds().count(105), shown);
@@ -916,6 +793,13 @@ void TestGame::logHeader_data() {
                              << u"07/12/2026 15:11:14         Spieler1"_qs;
     QTest::newRow("Swedish") << QLocale(QLocale::Swedish, QLocale::Sweden)
                              << u"2026-12-07 15:11:14         Spieler1"_qs;
+    // Their long time format puts the zone in brackets: "H:mm:ss (t)".
+    QTest::newRow("Spanish") << QLocale(QLocale::Spanish, QLocale::Spain)
+                             << u"7/12/2026 15:11:14          Spieler1"_qs;
+    QTest::newRow("Catalan") << QLocale(QLocale::Catalan, QLocale::Spain)
+                             << u"7/12/2026 15:11:14          Spieler1"_qs;
+    QTest::newRow("Chinese, zone first")
+        << QLocale(QLocale::Chinese, QLocale::China) << u"2026/12/7 15:11:14          Spieler1"_qs;
 }
 
 // Date in the short format with four-digit year, time with seconds and without a zone.

@@ -1,5 +1,7 @@
 #include "support/fakes.h"
 
+#include "errors/runtimeerror.h"
+
 #include "engine/game.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
@@ -150,11 +152,15 @@ void FakeBoard::setAnswerText(const QString& text) {
 }
 
 void FakeBoard::showSymbol(int row, int slot, int symbol) {
+    if (row < 0 || row > 1 || slot < 0 || slot > 24 || symbol < 0 || symbol > 24)
+        raiseError(ErrNr::SubscriptOutOfRange); // as the window's picture slots do
     symbols[row][slot] = symbol;
     events << QStringLiteral("symbol %1 %2 %3").arg(row).arg(slot).arg(symbol);
 }
 
 void FakeBoard::hideSymbol(int row, int slot) {
+    if (row < 0 || row > 1 || slot < 0 || slot > 24)
+        raiseError(ErrNr::SubscriptOutOfRange);
     if (symbols[row][slot] < 0)
         return; // hiding a hidden slot changes nothing
     symbols[row][slot] = -1;
