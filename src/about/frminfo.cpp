@@ -52,8 +52,10 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
     QFont small = font();
     small.setPointSizeF(8.25);
     Label[3]->setFont(small);
-    for (int i : {0, 3})
+    for (int i : {0, 3}) {
+        Label[i]->setTextFormat(Qt::PlainText);
         Label[i]->setStyleSheet(QStringLiteral("color: #f6f4e8;"));
+    }
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1_1"));

@@ -52,6 +52,7 @@ int strictNumber(const QString& text) {
 
 QLabel* heading(QWidget* parent) {
     auto* l = new QLabel(parent);
+    l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
     QFont f = l->font();
     f.setPointSizeF(f.pointSizeF() * 1.25);
@@ -209,6 +210,7 @@ void frmUebung::createPages() {
         lblSignMul = new QLabel(fraDialog[4]);
         lblSignDiv = new QLabel(fraDialog[4]);
         for (QLabel* h : {lblSignMul, lblSignDiv}) {
+            h->setTextFormat(Qt::PlainText);
             QFont f = h->font();
             f.setBold(true);
             h->setFont(f);
@@ -672,8 +674,10 @@ void frmUebung::loadPlayerList() {
 }
 
 void frmUebung::savePlayerList() {
+    QStringList names;
     for (int n = 1; n <= lstName->count(); ++n)
-        SaveIni(kBenutzer, QStringLiteral("Name%1").arg(n), lstName->item(n - 1)->text());
+        names.append(lstName->item(n - 1)->text());
+    SaveIniList(kBenutzer, QStringLiteral("Name"), names);
 }
 
 void frmUebung::txtName_Change() {
