@@ -16,6 +16,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -29,7 +30,9 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     setProgramDirForTesting(dir.path());
     WriteLanguageCopy();
-    constexpr int kPlayers = 10000;
+    // Players and rounds may be given (a slower build is measured with fewer).
+    const int kPlayers = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     QByteArray ini = "[Optionen]\r\nSprache= 0\r\nPlaySound=-1\r\n[Benutzer]\r\n";
     for (int n = 1; n <= kPlayers; ++n)
         ini += "Name" + QByteArray::number(n) + "=Player " + QByteArray::number(n) + "\r\n";
@@ -46,7 +49,7 @@ int main(int argc, char* argv[]) {
     f.close();
 
     std::vector<double> ms, cpuMs; // time passed, and processor time used
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         resetRecord();
         aktiv = GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), {});
         auto w = std::make_unique<frmUebung>();
