@@ -4,6 +4,7 @@
 #include "errors/runtimeerror.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
+#include "services/plaintext.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 #include "support/testenv.h"
@@ -11,10 +12,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -234,8 +238,18 @@ void TestFaults::messageTextsArePlain() {
             box->accept();
         }
     });
-    MsgBox(QStringLiteral("<h1>Hi</h1><img src=\"/etc/x.png\"><a href=\"x\">y</a>"));
+    const QString markup = QStringLiteral("<h1>Hi</h1><img src=\"/etc/x.png\"><a href=\"x\">y</a>");
+    MsgBox(markup);
     QCOMPARE(shown, Qt::PlainText);
+    // Tool tips too.
+    showToolTipsAsPlainText(*qApp);
+    QWidget button;
+    button.setToolTip(markup);
+    button.show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), button.mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(&button, &help);
+    QCOMPARE(QToolTip::text(), Qt::convertFromPlainText(markup, Qt::WhiteSpaceNormal));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestFaults)
