@@ -1,3 +1,4 @@
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +42,14 @@ void TestTwoCopies::secondStartHandsOver() {
     QCOMPARE(firstLine(next), QByteArray("first"));
     next.kill();
     next.waitForFinished(10000);
+
+    // A copy that holds the lock but cannot be reached: the start says so and ends.
+    QLockFile held(dir.filePath(QStringLiteral("Kalmix.ini.lock")));
+    QVERIFY(held.tryLock(0));
+    QProcess refused;
+    refused.start(copy, {dir.path()});
+    QVERIFY(refused.waitForFinished(10000));
+    QCOMPARE(refused.readAll().trimmed(), QByteArray("refused"));
 }
 
 QTEST_GUILESS_MAIN(TestTwoCopies)
