@@ -64,7 +64,11 @@ QString GetTempDir() {
         .run({
             [&] { buffer = QString(256, QChar(0)); },
             [&] {
-                const QString path = withSeparator(QDir::tempPath());
+                // A TMPDIR that names no directory gives no path at all; the usual one
+                // stands in, so that nothing is put in the root directory instead.
+                const QString system = QDir::tempPath();
+                const QString path =
+                    withSeparator(system.isEmpty() ? QStringLiteral("/tmp") : system);
                 buffer.replace(0, std::min(path.size(), buffer.size()), path);
             },
             [&] { result = TrimNull(buffer); },

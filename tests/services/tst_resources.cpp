@@ -124,6 +124,12 @@ void TestResources::tempDirAndTrimNull() {
     QCOMPARE(TrimNull(u"/tmp/"_qs + QChar(0) + u"junk"_qs), u"/tmp/"_qs);
     QCOMPARE(TrimNull(u"/tmp/"_qs), u"/tmp/"_qs);
     QCOMPARE(TrimNull(QString()), QString());
+    // TMPDIR naming no directory leaves the usual one, never the root of the disk.
+    const QByteArray old = qgetenv("TMPDIR");
+    qputenv("TMPDIR", env.path(QStringLiteral("missing")).toLocal8Bit());
+    const QString fallback = GetTempDir();
+    qputenv("TMPDIR", old);
+    QCOMPARE(fallback, u"/tmp/"_qs);
 }
 
 void TestResources::everyListedResourceOpens() {
