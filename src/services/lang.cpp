@@ -3,16 +3,16 @@
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
 #include "services/filewrite.h"
+#include "services/ini.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
-
-#include "services/ini.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QStandardPaths>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,8 +91,13 @@ bool placeCopy(const QString& path, const QByteArray& bytes) {
     if (!writeFileAtomically(path, bytes))
         return false;
     // A new file takes the mode of the one it replaced; the copy is the owner's alone to write.
-    ::chmod(QFile::encodeName(path).constData(), 0644);
-    return onlyOursToChange(path);
+    // The file itself is changed, never what a link put in its place would point at.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fchmod(fd, 0644) == 0;
+    ::close(fd);
+    return ok && onlyOursToChange(path);
 }
 
 } // namespace
