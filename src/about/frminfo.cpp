@@ -64,8 +64,10 @@ frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
     Label[3]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label[3]->setWordWrap(true);
     Label[3]->installEventFilter(this);
-    for (int i : {0, 3})
+    for (int i : {0, 3}) {
+        Label[i]->setTextFormat(Qt::PlainText);
         Label[i]->setStyleSheet(QStringLiteral("color: #f6f4e8;"));
+    }
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1_1"));

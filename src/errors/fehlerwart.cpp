@@ -110,6 +110,7 @@ void Fehlerwart::place(QWidget* w, int left, int top, int width, int height) con
 QLabel* Fehlerwart::label(QWidget* parent, const QString& text, int left, int top, int width,
                           int height) const {
     auto* l = new QLabel(text, parent);
+    l->setTextFormat(Qt::PlainText);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     place(l, left, top, width, height);
     return l;

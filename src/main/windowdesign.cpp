@@ -68,6 +68,7 @@ void frmKalmix::createBoard() {
 
     lblFrage = new QLabel(fraUebung);
     lblFrage->setObjectName(QStringLiteral("lblFrage"));
+    lblFrage->setTextFormat(Qt::PlainText);
     lblFrage->setGeometry(px(360), px(360), px(3255), px(1455));
     lblFrage->setWordWrap(true);
     lblFrage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -146,6 +147,7 @@ void frmKalmix::createPanelAndToolbar() {
     for (int i = 0; i < 2; ++i) {
         Label[i] = new QLabel(this);
         Label[i]->setObjectName(QStringLiteral("Label_%1").arg(i));
+        Label[i]->setTextFormat(Qt::PlainText);
         Label[i]->setWordWrap(true);
         Label[i]->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         Label[i]->setFont(boardFont(11));

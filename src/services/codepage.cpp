@@ -43,13 +43,59 @@ QByteArray toCp1252(const QString& text) {
     return out;
 }
 
-QString decodeTextFile(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = fromCp1252(bytes);
+namespace {
+
+// UTF-16 without a byte order mark: text of this program's kind is mostly Latin letters, so
+// one byte of nearly every pair is zero. 0 when the bytes do not look like that, 1 for little
+// endian, 2 for big endian.
+int bareUtf16(const QByteArray& bytes) {
+    const qsizetype pairs = bytes.size() / 2;
+    if (pairs < 2)
+        return 0;
+    qsizetype evenZero = 0, oddZero = 0;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        evenZero += bytes[i] == '\0';
+        oddZero += bytes[i + 1] == '\0';
+    }
+    if (oddZero * 10 >= pairs * 7 && evenZero * 10 < pairs)
+        return 1;
+    if (evenZero * 10 >= pairs * 7 && oddZero * 10 < pairs)
+        return 2;
+    return 0;
+}
+
+} // namespace
+
+QString decodeTextFile(const QByteArray& bytes, bool* faithful) {
+    bool ok = true;
+    QString text;
+    const int bare = bareUtf16(bytes);
+    const bool le = bytes.startsWith("\xFF\xFE") || bare == 1;
+    if (le || bytes.startsWith("\xFE\xFF") || bare == 2) {
+        QStringDecoder utf16(le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        text = utf16.decode(bytes);
+        ok = !utf16.hasError() && bytes.size() % 2 == 0;
+    } else {
+        QStringDecoder whole(QStringDecoder::Utf8);
+        text = whole.decode(bytes);
+        if (whole.hasError())
+            text.clear();
+        text.reserve(bytes.size());
+        qsizetype start = whole.hasError() ? 0 : bytes.size();
+        while (start < bytes.size()) {
+            qsizetype stop = bytes.indexOf('\n', start);
+            stop = stop < 0 ? bytes.size() : stop + 1;
+            const QByteArrayView line = QByteArrayView(bytes).sliced(start, stop - start);
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            const QString decoded = utf8.decode(line);
+            text += utf8.hasError() ? fromCp1252(line.toByteArray()) : decoded;
+            start = stop;
+        }
+    }
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    if (faithful)
+        *faithful = ok;
     return text;
 }
 

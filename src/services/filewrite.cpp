@@ -36,30 +36,59 @@ bool writeAll(int fd, const char* data, qsizetype size) {
 
 } // namespace
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+AtomicFile::AtomicFile(const QString& path) : m_target(QFile::encodeName(path)) {}
+
+AtomicFile::~AtomicFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temp.isEmpty())
+        ::unlink(m_temp.constData());
+}
+
+bool AtomicFile::open() {
     ignoreFileSizeSignal();
-    const QByteArray target = QFile::encodeName(path);
-    mode_t mode = 0644;
+    if (m_fd >= 0)
+        return true;
     struct stat st {};
-    if (::stat(target.constData(), &st) == 0) {
+    if (::stat(m_target.constData(), &st) == 0) {
         if (!S_ISREG(st.st_mode))
             return false;
-        mode = st.st_mode & 07777;
+        m_mode = st.st_mode & 07777;
     }
-    QByteArray temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
+    QByteArray temp = m_target + ".XXXXXX";
+    m_fd = ::mkstemp(temp.data());
+    if (m_fd < 0)
         return false;
-    bool ok = writeAll(fd, bytes.constData(), bytes.size());
-    struct stat written {};
-    ok = ok && ::fstat(fd, &written) == 0 && written.st_size == bytes.size();
-    ok = ok && ::fchmod(fd, mode) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
-    if (!ok)
-        ::unlink(temp.constData());
+    m_temp = temp;
+    return true;
+}
+
+bool AtomicFile::write(const QByteArray& bytes) {
+    const bool ok = m_fd >= 0 && writeAll(m_fd, bytes.constData(), bytes.size());
+    if (ok)
+        m_written += bytes.size();
+    m_ok = m_ok && ok;
     return ok;
+}
+
+bool AtomicFile::commit() {
+    if (m_fd < 0 || !m_ok)
+        return false;
+    struct stat written {};
+    bool ok = ::fstat(m_fd, &written) == 0 && written.st_size == m_written;
+    ok = ok && ::fchmod(m_fd, static_cast<mode_t>(m_mode)) == 0;
+    ok = ok && ::fsync(m_fd) == 0;
+    ok = (::close(m_fd) == 0) && ok;
+    m_fd = -1;
+    ok = ok && ::rename(m_temp.constData(), m_target.constData()) == 0;
+    if (ok)
+        m_temp.clear(); // renamed: nothing left to remove
+    return ok;
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    AtomicFile file(path);
+    return file.open() && file.write(bytes) && file.commit();
 }
 
 bool appendWhole(int fd, const QByteArray& bytes) {

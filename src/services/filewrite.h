@@ -11,6 +11,32 @@ namespace kalmix {
 // An existing file keeps its permissions. Returns whether the new file is in place.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes);
 
+// The same in steps: open() makes the new file beside the path, write() adds bytes to it and
+// commit() checks, flushes and renames it over the path. Dropped without a commit, the new
+// file is removed and the path stays as it was. Each step returns whether it worked.
+class AtomicFile {
+public:
+    explicit AtomicFile(const QString& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool open();
+    bool write(const QByteArray& bytes);
+    bool commit();
+    bool isOpen() const { return m_fd >= 0; }
+    // Whether every write so far went through.
+    bool writtenWhole() const { return m_ok; }
+
+private:
+    QByteArray m_target;
+    QByteArray m_temp;
+    int m_fd = -1;
+    unsigned m_mode = 0644;
+    qint64 m_written = 0;
+    bool m_ok = true;
+};
+
 // Appends the bytes to a file opened for appending (a descriptor), whole or not at all: a
 // write that stops short is taken back, so the file never ends in half a line.
 bool appendWhole(int fd, const QByteArray& bytes);

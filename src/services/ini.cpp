@@ -64,8 +64,8 @@ bool iniEntry(const QString& line, QString* key, QString* value) {
     return true;
 }
 
-IniDocument IniDocument::parse(const QByteArray& bytes) {
-    return fromText(decodeTextFile(bytes));
+IniDocument IniDocument::parse(const QByteArray& bytes, bool* faithful) {
+    return fromText(decodeTextFile(bytes, faithful));
 }
 
 IniDocument IniDocument::fromText(const QString& text) {

@@ -19,7 +19,8 @@ namespace kalmix {
 class IniDocument {
 public:
     IniDocument() = default;
-    static IniDocument parse(const QByteArray& bytes);
+    // faithful as for decodeTextFile: false when the bytes are no text file of ours.
+    static IniDocument parse(const QByteArray& bytes, bool* faithful = nullptr);
     static IniDocument fromText(const QString& text);
 
     // UTF-8 text, lines ended by CR LF.

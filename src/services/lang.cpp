@@ -3,13 +3,18 @@
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
 #include "services/filewrite.h"
+#include "services/ini.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QStandardPaths>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalmix {
 
@@ -23,35 +28,87 @@ std::function<QLocale()>& localeSource() {
 }
 } // namespace
 
+namespace {
+
+// Set when no copy of the language file could be placed anywhere: the texts then come from
+// the program's own resource, so no window is left without them.
+bool textsFromResource = false;
+
+const IniIndex& resourceTexts() {
+    static const IniIndex index(IniDocument::parse(loadResource(QStringLiteral("CUSTOM"), 1000)));
+    return index;
+}
+
+std::optional<QString> readLanguageText(const QString& key) {
+    if (textsFromResource)
+        return resourceTexts().value(QStringLiteral("Lang"), key);
+    return profileRead(LangDatei, QStringLiteral("Lang"), key);
+}
+
+} // namespace
+
 QString GetLang(std::int16_t nr) {
+    QString key;
+    std::optional<QString> text;
     QString result;
-    Procedure("Allgemein", "GetLang").run({[&] {
-        const QString key = QStringLiteral("%1").arg(nr, 4, 10, QLatin1Char('0'));
-        const std::optional<QString> text = profileRead(LangDatei, QStringLiteral("Lang"), key);
-        result = text ? cutToBuffer(*text) : QString();
-    }});
+    Procedure("Allgemein", "GetLang")
+        .run({
+            [&] { key = QStringLiteral("%1").arg(nr, 4, 10, QLatin1Char('0')); },
+            [&] { text = readLanguageText(key); },
+            [&] { result = text ? cutToBuffer(*text) : QString(); },
+        });
     return result;
 }
 
 namespace {
 
-// Puts the language file at the path, or finds it there already; false when neither works.
+// Whether nobody but this user can change the file: a regular file (not a link) that this
+// user owns and only its owner may write, in a directory where nobody else can put another
+// file in its place (owned by this user or the system, and open to others' writes only when
+// it is sticky, as the shared temporary directory is).
+bool onlyOursToChange(const QString& path) {
+    struct stat file {};
+    if (::lstat(QFile::encodeName(path).constData(), &file) != 0 || !S_ISREG(file.st_mode) ||
+        file.st_uid != ::geteuid() || (file.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return false;
+    struct stat dir {};
+    const QByteArray parent = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::stat(parent.constData(), &dir) != 0 || !S_ISDIR(dir.st_mode) ||
+        (dir.st_uid != ::geteuid() && dir.st_uid != 0))
+        return false;
+    return (dir.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (dir.st_mode & S_ISVTX) != 0;
+}
+
+// Puts the language file at the path, or finds it there already; false when the path holds
+// no copy that only this user can change. A copy another user left in the shared temporary
+// directory is never used, whatever its bytes: that user could rewrite it at any time.
 bool placeCopy(const QString& path, const QByteArray& bytes) {
-    QFile existing(path);
-    if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
-        return true;
-    existing.close();
-    return writeFileAtomically(path, bytes);
+    if (onlyOursToChange(path)) {
+        QFile existing(path);
+        if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
+            return true;
+    }
+    if (!writeFileAtomically(path, bytes))
+        return false;
+    // A new file takes the mode of the one it replaced; the copy is the owner's alone to write.
+    // The file itself is changed, never what a link put in its place would point at.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fchmod(fd, 0644) == 0;
+    ::close(fd);
+    return ok && onlyOursToChange(path);
 }
 
 } // namespace
 
 void WriteLanguageCopy() {
     LangDatei = GetTempDir() + QStringLiteral("~tmp.lng");
+    textsFromResource = false;
     // The temporary directory is shared by every user of the machine: a copy another user
-    // left there, or anything else in the way, must not leave Kalmix without its texts. Then
-    // the copy goes to the user's own cache directory, and only when that fails too is the
-    // failure reported.
+    // left there, or anything else in the way, must not leave Kalmix without its texts or
+    // with someone else's. Then the copy goes to the user's own cache directory; only when
+    // that fails too is the failure reported, and the texts are read from the program itself.
     QByteArray bytes;
     try {
         bytes = loadResource(QStringLiteral("CUSTOM"), 1000);
@@ -69,6 +126,7 @@ void WriteLanguageCopy() {
         }
     }
     SaveResItemToDisk(1000, QStringLiteral("CUSTOM"), LangDatei);
+    textsFromResource = !onlyOursToChange(LangDatei);
 }
 
 QString localeLanguageId(const QLocale& locale) {

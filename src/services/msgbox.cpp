@@ -27,6 +27,7 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget*
 
     QMessageBox box(parent);
     box.setWindowTitle(call.caption);
+    box.setTextFormat(Qt::PlainText); // language texts and names are shown as they are
     box.setText(text);
     switch (icon) {
     case MsgIcon::Information:

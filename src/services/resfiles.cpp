@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 
 // Q_INIT_RESOURCE must stand outside any namespace.
 static void registerKalmixResources() {
@@ -31,13 +32,25 @@ QByteArray loadResource(const QString& resType, int resId) {
 
 std::int32_t SaveResItemToDisk(std::int16_t resId, const QString& resType, const QString& path) {
     QByteArray bytes;
+    // Written beside and then renamed over the old copy, so a reader never sees half a file.
+    AtomicFile file(path);
     Procedure("ModResFiles", "SaveResItemToDisk")
         .run({
             [&] { bytes = loadResource(resType, resId); },
             [&] {
-                // Written beside and then renamed over the old copy, so a reader never sees
-                // half a file.
-                if (!writeFileAtomically(path, bytes))
+                if (!file.open())
+                    raiseError(ErrNr::PathFileAccess);
+            },
+            [&] {
+                if (!file.isOpen())
+                    raiseError(ErrNr::BadFileNameOrNumber);
+                if (!file.write(bytes))
+                    raiseError(ErrNr::PathFileAccess);
+            },
+            [&] {
+                // Closing a file that was never opened does nothing; a write that failed was
+                // reported already and leaves the old file in place.
+                if (file.isOpen() && !file.commit() && file.writtenWhole())
                     raiseError(ErrNr::PathFileAccess);
             },
         });
@@ -45,10 +58,21 @@ std::int32_t SaveResItemToDisk(std::int16_t resId, const QString& resType, const
 }
 
 QString GetTempDir() {
+    QString buffer;
     QString result;
-    Procedure("Allgemein", "GetTempDir").run({[&] {
-        result = withSeparator(TrimNull(QDir::tempPath()));
-    }});
+    Procedure("Allgemein", "GetTempDir")
+        .run({
+            [&] { buffer = QString(256, QChar(0)); },
+            [&] {
+                // A TMPDIR that names no directory gives no path at all; the usual one
+                // stands in, so that nothing is put in the root directory instead.
+                const QString system = QDir::tempPath();
+                const QString path =
+                    withSeparator(system.isEmpty() ? QStringLiteral("/tmp") : system);
+                buffer.replace(0, std::min(path.size(), buffer.size()), path);
+            },
+            [&] { result = TrimNull(buffer); },
+        });
     return result;
 }
 

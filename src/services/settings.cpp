@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace kalmix {
@@ -113,6 +114,8 @@ struct ParsedFile {
     FileStamp stamp;
     qint64 readAtNs = 0; // when the bytes were last known to be the file's
     QByteArray bytes;
+    bool faithful = true; // the text is what the file holds (see decodeTextFile)
+    IniDocument doc;      // shares its lines with the index
     IniIndex index;
 };
 
@@ -125,73 +128,105 @@ void forget(const QString& file) {
     parsedFiles().remove(file);
 }
 
+ParsedFile& remember(const QString& file, ParsedFile parsed) {
+    if (parsedFiles().size() > 8 && !parsedFiles().contains(file))
+        parsedFiles().clear();
+    return *parsedFiles().insert(file, std::move(parsed));
+}
+
+// The parsed copy of the file as it is now, the stamp being what the file is now; nullptr
+// when it is absent or cannot be read.
+const ParsedFile* current(const QString& file, const std::optional<FileStamp>& stamp) {
+    if (!stamp) {
+        forget(file);
+        return nullptr;
+    }
+    auto it = parsedFiles().find(file);
+    if (it != parsedFiles().end() && it->stamp == *stamp && settledAt(*stamp, it->readAtNs))
+        return &*it;
+    const qint64 readAt = nowNs();
+    QByteArray bytes;
+    if (!readFile(file, &bytes)) {
+        forget(file);
+        return nullptr;
+    }
+    if (it != parsedFiles().end() && it->bytes == bytes) {
+        it->stamp = *stamp;
+        it->readAtNs = readAt;
+        return &*it;
+    }
+    bool faithful = true;
+    IniDocument doc = IniDocument::parse(bytes, &faithful);
+    IniIndex index(doc);
+    return &remember(file,
+                     ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc), std::move(index)});
+}
+
 } // namespace
 
 std::optional<QString> profileRead(const QString& file, const QString& section,
                                    const QString& key) {
-    const std::optional<FileStamp> stamp = stampOf(file);
-    if (!stamp) {
-        forget(file);
+    const ParsedFile* parsed = current(file, stampOf(file));
+    if (!parsed)
         return std::nullopt;
-    }
-    auto it = parsedFiles().find(file);
-    const bool trusted =
-        it != parsedFiles().end() && it->stamp == *stamp && settledAt(*stamp, it->readAtNs);
-    if (!trusted) {
-        const qint64 readAt = nowNs();
-        QByteArray bytes;
-        if (!readFile(file, &bytes)) {
-            forget(file);
-            return std::nullopt;
-        }
-        if (it == parsedFiles().end() || it->bytes != bytes) {
-            if (parsedFiles().size() > 8)
-                parsedFiles().clear();
-            it = parsedFiles().insert(
-                file, ParsedFile{*stamp, readAt, bytes, IniIndex(IniDocument::parse(bytes))});
-        } else {
-            it->stamp = *stamp;
-            it->readAtNs = readAt;
-        }
-    }
-    return it->index.value(section, key);
+    return parsed->index.value(section, key);
 }
 
 bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
                   const std::optional<QString>& value) {
-    // Storing what is already stored leaves the file alone (start-up stores the language and
-    // the signs again, whatever the size of the file).
-    if (key && value && !key->contains(u'\n') && !value->contains(u'\n') &&
-        !value->contains(u'\r') && !value->contains(QChar(0))) {
-        // Only a file parsed already is asked, and only when it is still that file.
-        const auto it = parsedFiles().constFind(file);
-        if (it != parsedFiles().constEnd() && it->index.holdsExactly(section, *key, *value)) {
-            const std::optional<FileStamp> stamp = stampOf(file);
-            QByteArray bytes;
-            if (stamp && *stamp == it->stamp &&
-                (settledAt(*stamp, it->readAtNs) || (readFile(file, &bytes) && bytes == it->bytes)))
-                return true;
-        }
-    }
-    QByteArray bytes;
-    if (!readFile(file, &bytes))
+    return profileWriteAll(file, section, {{key, value}});
+}
+
+bool profileWriteAll(const QString& file, const QString& section,
+                     const QList<ProfileChange>& changes) {
+    // One look at the file: what it is now decides everything below.
+    const std::optional<FileStamp> stamp = stampOf(file);
+    const bool exists = stamp || QFileInfo::exists(file);
+    const ParsedFile* parsed = current(file, stamp);
+    if (exists && !parsed)
         return false; // never replace a file whose contents could not be read
-    const QFileInfo info(file);
-    if (info.exists() && !info.isWritable())
+    // Storing what is already stored leaves the file alone, at the cost of one lookup per
+    // entry: saving a long player list that has not changed reads nothing again.
+    const auto stored = [&](const ProfileChange& c) {
+        return parsed && c.key && c.value && !c.key->contains(u'\n') && !c.value->contains(u'\n') &&
+               !c.value->contains(u'\r') && !c.value->contains(QChar(0)) &&
+               parsed->index.holdsExactly(section, *c.key, *c.value);
+    };
+    if (std::all_of(changes.begin(), changes.end(), stored))
+        return true;
+    if (parsed && !parsed->faithful)
+        return false; // a file that is no text of ours would be destroyed by writing it back
+    if (exists && !QFileInfo(file).isWritable())
         return false; // a read-only settings file stays as it is
-    IniDocument doc = IniDocument::parse(bytes);
-    if (!key)
-        doc.removeSection(section);
-    else if (!value)
-        doc.removeKey(section, *key);
-    else
-        doc.setValue(section, *key, *value);
+    IniDocument doc = parsed ? parsed->doc : IniDocument();
+    for (const ProfileChange& c : changes) {
+        if (!c.key)
+            doc.removeSection(section);
+        else if (!c.value)
+            doc.removeKey(section, *c.key);
+        else
+            doc.setValue(section, *c.key, *c.value);
+    }
     const QByteArray out = doc.toBytes();
-    if (info.exists() && out == bytes)
+    if (parsed && out == parsed->bytes)
         return true;
 
-    forget(file);
-    return writeFileAtomically(file, out);
+    const qint64 writtenAt = nowNs();
+    if (!writeFileAtomically(file, out)) {
+        forget(file);
+        return false;
+    }
+    // The next read or write starts from what was written; the stamp tells whether that is
+    // still the file (a change by anyone else after this moment bears a later stamp, or is
+    // compared byte for byte while the stamp is too fresh to tell).
+    const std::optional<FileStamp> written = stampOf(file);
+    if (!written) {
+        forget(file);
+        return true;
+    }
+    IniIndex index(doc);
+    remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc), std::move(index)});
+    return true;
 }
 
 std::int16_t GetIniInt(const QString& section, const QString& key, std::int32_t def) {
@@ -224,6 +259,33 @@ void SaveIni(const QString& section, const std::optional<QString>& key,
     Procedure("Allgemein", "SaveIni").run({[&] {
         profileWrite(iniFilePath(), section, key, value);
     }});
+}
+
+void SaveIniList(const QString& section, const QString& prefix, const QStringList& values) {
+    Procedure("Allgemein", "SaveIni").run({[&] {
+        QList<ProfileChange> changes;
+        changes.reserve(values.size());
+        for (qsizetype n = 0; n < values.size(); ++n)
+            changes.append({prefix + QString::number(n + 1), values[n]});
+        profileWriteAll(iniFilePath(), section, changes);
+    }});
+}
+
+QStringList GetIniList(const QString& section, const QString& prefix) {
+    QStringList result;
+    Procedure("Allgemein", "GetIniString").run({[&] {
+        result.clear();
+        const QString file = iniFilePath();
+        const ParsedFile* parsed = current(file, stampOf(file));
+        for (int n = 1; parsed; ++n) {
+            const std::optional<QString> text =
+                parsed->index.value(section, prefix + QString::number(n));
+            if (!text || text->isEmpty())
+                break;
+            result.append(cutToBuffer(*text));
+        }
+    }});
+    return result;
 }
 
 } // namespace kalmix

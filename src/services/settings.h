@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -30,12 +32,28 @@ QString GetIniString(const QString& section, const QString& key, const QString& 
 void SaveIni(const QString& section, const std::optional<QString>& key,
              const std::optional<QString>& value);
 
+// Writes prefix1, prefix2, ... in Section with the values in their order, as SaveIni for each
+// would, but with one look at the file and at most one write: a long player list that has not
+// changed costs one lookup per name, and a changed one is written whole or not at all.
+void SaveIniList(const QString& section, const QString& prefix, const QStringList& values);
+
+// The values of prefix1, prefix2, ... in Section up to the first empty or missing one, each as
+// GetIniString reads it, from one look at the file.
+QStringList GetIniList(const QString& section, const QString& prefix);
+
 // The profile read and write under the functions above, on any INI file.
 // profileRead gives nothing when the file, the section or the key is absent.
 std::optional<QString> profileRead(const QString& file, const QString& section, const QString& key);
 // Returns whether the file now holds the change.
 bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
                   const std::optional<QString>& value);
+// Several changes of one section in their order, written at once (or not at all).
+struct ProfileChange {
+    std::optional<QString> key;
+    std::optional<QString> value;
+};
+bool profileWriteAll(const QString& file, const QString& section,
+                     const QList<ProfileChange>& changes);
 
 // Text as a fixed buffer of 255 characters would return it: at most 254 characters.
 QString cutToBuffer(const QString& text);

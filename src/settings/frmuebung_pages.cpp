@@ -41,6 +41,7 @@ QString symbolPicturePath(int symbol, char look) {
 
 QLabel* heading(QWidget* parent) {
     auto* l = new QLabel(parent);
+    l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
     QFont f = l->font();
     f.setPointSizeF(f.pointSizeF() * 1.25);
@@ -171,6 +172,7 @@ void frmUebung::createPages() {
             f.setBold(true);
             h->setFont(f);
             h->setWordWrap(true);
+            h->setTextFormat(Qt::PlainText);
         }
         signs->addWidget(lblSignMul, 0, 0);
         signs->addWidget(lblSignDiv, 0, 1);

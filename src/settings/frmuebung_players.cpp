@@ -68,8 +68,10 @@ bool frmUebung::refuseReservedName() {
 }
 
 void frmUebung::savePlayerList() {
+    QStringList names;
     for (int n = 1; n <= lstName->count(); ++n)
-        SaveIni(kBenutzer, QStringLiteral("Name%1").arg(n), lstName->item(n - 1)->text());
+        names.append(lstName->item(n - 1)->text());
+    SaveIniList(kBenutzer, QStringLiteral("Name"), names);
 }
 
 QListWidgetItem* frmUebung::selectedEntry() const {

@@ -77,14 +77,7 @@ std::int16_t minSumFor(std::int16_t maxSum) {
 }
 
 QStringList readPlayerNames() {
-    QStringList names;
-    for (int n = 1;; ++n) {
-        const QString name =
-            GetIniString(QStringLiteral("Benutzer"), QStringLiteral("Name%1").arg(n), {});
-        if (name.isEmpty())
-            return names;
-        names.append(name);
-    }
+    return GetIniList(QStringLiteral("Benutzer"), QStringLiteral("Name"));
 }
 
 std::int16_t factorOfBox(int box) {

@@ -5,6 +5,7 @@
 #include "errors/procedure.h"
 #include "main/frmkalmix.h"
 #include "services/lang.h"
+#include "services/resfiles.h"
 #include "services/settings.h"
 #include "services/twips.h"
 #include "settings/frmuebung.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -155,7 +157,35 @@ QList<Row> settingsWindowRows() {
 
 // ---------------------------------------------------------------- the shared services'
 QList<Row> serviceRows() {
-    return {};
+    return {
+        {"ModResFiles", "SaveResItemToDisk", 3,
+         [](TestEnv& env) {
+             // Opened and closed, but nothing written: an empty file in its place.
+             const QString path = env.path(QStringLiteral("copy.lng"));
+             SaveResItemToDisk(1000, QStringLiteral("CUSTOM"), path);
+             const QFileInfo file(path);
+             return file.exists() && file.size() == 0
+                        ? QString()
+                        : QStringLiteral("file of %1 bytes").arg(file.exists() ? file.size() : -1);
+         }},
+        {"Allgemein", "GetLang", 2,
+         [](TestEnv&) {
+             // The text is not read; the next call reads it again.
+             WriteLanguageCopy();
+             const QString skipped = GetLang(1124);
+             const QString next = GetLang(1124);
+             return skipped.isEmpty() && next == QStringLiteral("Really end game?")
+                        ? QString()
+                        : skipped + u'|' + next;
+         }},
+        {"Allgemein", "GetTempDir", 2,
+         [](TestEnv&) {
+             // The system is not asked: the buffer holds no path.
+             const QString skipped = GetTempDir();
+             const QString next = GetTempDir();
+             return skipped.isEmpty() && next.endsWith(u'/') ? QString() : skipped + u'|' + next;
+         }},
+    };
 }
 
 } // namespace

@@ -2,18 +2,30 @@
 #include "errors/fehlerwart.h"
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
+#include "services/lang.h"
+#include "services/msgbox.h"
+#include "services/plaintext.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolTip>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kalmix;
+using namespace Qt::StringLiterals;
 using kalmix::test::TestEnv;
 
 namespace {
@@ -49,6 +61,11 @@ private Q_SLOTS:
     void fullDiskKeepsTheErrorLogWhole();
     void junkSettingsFiles_data();
     void junkSettingsFiles();
+    void foreignEncodings_data();
+    void foreignEncodings();
+    void languageCopyOfAnotherUser();
+    void nowhereToWriteTheLanguageCopy();
+    void messageTextsArePlain();
 };
 
 void TestFaults::fullDiskKeepsTheSettingsFile() {
@@ -126,6 +143,113 @@ void TestFaults::junkSettingsFiles() {
     SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(2000));
     QCOMPARE(GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), 0), 2000);
     QVERIFY(env.errors.isEmpty());
+}
+
+void TestFaults::foreignEncodings_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readable"); // false: the file must be left as it is
+    const QString text = QStringLiteral("[Benutzer]\r\nName1=Zoë\r\nName2=Jörg\r\n");
+    const auto utf16 = [&](bool little) {
+        QByteArray b;
+        for (QChar c : text) {
+            const char hi = static_cast<char>(c.unicode() >> 8), lo = static_cast<char>(c.cell());
+            b.append(little ? lo : hi).append(little ? hi : lo);
+        }
+        return b;
+    };
+    QTest::newRow("UTF-8 with one Windows-1252 line")
+        << QByteArray("[Benutzer]\r\nName1=Zo\xC3\xAB\r\nName2=J\xF6rg\r\n") << true;
+    QTest::newRow("UTF-16 LE with BOM") << QByteArray("\xFF\xFE" + utf16(true)) << true;
+    QTest::newRow("UTF-16 BE with BOM") << QByteArray("\xFE\xFF" + utf16(false)) << true;
+    QTest::newRow("UTF-16 LE without BOM") << utf16(true) << true;
+    QTest::newRow("UTF-16 cut in a character")
+        << QByteArray("\xFF\xFE" + utf16(true) + "\x41") << false;
+}
+
+// A settings file in another encoding keeps its players, through any number of writes.
+void TestFaults::foreignEncodings() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readable);
+    TestEnv env;
+    env.writeFile(QStringLiteral("Kalmix.ini"), bytes);
+    SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(1000));
+    SaveIni(QStringLiteral("Benutzer"), QStringLiteral("Name2"), QStringLiteral("Jörg"));
+    if (!readable) {
+        QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")), bytes);
+        return;
+    }
+    QCOMPARE(GetIniString(QStringLiteral("Benutzer"), QStringLiteral("Name1"), {}), u"Zoë"_qs);
+    QCOMPARE(GetIniString(QStringLiteral("Benutzer"), QStringLiteral("Name2"), {}), u"Jörg"_qs);
+    QCOMPARE(GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), 0), 1000);
+    QVERIFY(env.readFile(QStringLiteral("Kalmix.ini")).contains("Name1=Zo\xC3\xAB\r\n"));
+}
+
+// Another user of the machine left a copy with the very same bytes in the shared temporary
+// directory, writable by others: Kalmix must not read its texts from a file someone else can
+// rewrite.
+void TestFaults::languageCopyOfAnotherUser() {
+    TestEnv env;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    QVERIFY(QDir(env.dir()).mkdir(QStringLiteral("tmp")));
+    qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", env.path(QStringLiteral("cache")).toLocal8Bit());
+    const QString theirs = env.path(QStringLiteral("tmp/~tmp.lng"));
+    env.writeFile(QStringLiteral("tmp/~tmp.lng"), loadResource(QStringLiteral("CUSTOM"), 1000));
+    QVERIFY(::chmod(QFile::encodeName(theirs).constData(), 0666) == 0);
+    if (::geteuid() == 0) // as the system user, the copy can belong to someone else indeed
+        QVERIFY(::chown(QFile::encodeName(theirs).constData(), 65534, 65534) == 0);
+    WriteLanguageCopy();
+    struct stat st {};
+    QVERIFY(::lstat(QFile::encodeName(LangDatei).constData(), &st) == 0);
+    QCOMPARE(st.st_uid, ::geteuid());
+    QCOMPARE(st.st_mode & (S_IWGRP | S_IWOTH), 0u);
+    QCOMPARE(GetLang(1124), QStringLiteral("Really end game?"));
+    QVERIFY(env.errors.isEmpty());
+    qputenv("TMPDIR", oldTemp);
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+// No copy can be written anywhere: the failure is reported once, and every text still comes.
+void TestFaults::nowhereToWriteTheLanguageCopy() {
+    TestEnv env;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    QVERIFY(QDir(env.dir()).mkpath(QStringLiteral("tmp/~tmp.lng"))); // a directory in the way
+    env.writeFile(QStringLiteral("file"), "not a directory");
+    qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", env.path(QStringLiteral("file/cache")).toLocal8Bit());
+    WriteLanguageCopy();
+    QCOMPARE(env.errors.size(), 1);
+    QCOMPARE(GetLang(1124), QStringLiteral("Really end game?"));
+    QCOMPARE(GetLang(124), QStringLiteral("Wirklich schon aufhören?"));
+    qputenv("TMPDIR", oldTemp);
+    qunsetenv("XDG_CACHE_HOME");
+    WriteLanguageCopy(); // the next copy is a file again
+    QVERIFY(QFileInfo(LangDatei).isFile());
+}
+
+// A text that looks like markup is shown as it is written, never as a heading, link or picture.
+void TestFaults::messageTextsArePlain() {
+    TestEnv env;
+    setMsgBoxHook(nullptr);
+    Qt::TextFormat shown = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->textFormat();
+            box->accept();
+        }
+    });
+    const QString markup = QStringLiteral("<h1>Hi</h1><img src=\"/etc/x.png\"><a href=\"x\">y</a>");
+    MsgBox(markup);
+    QCOMPARE(shown, Qt::PlainText);
+    // Tool tips too.
+    showToolTipsAsPlainText(*qApp);
+    QWidget button;
+    button.setToolTip(markup);
+    button.show();
+    QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), button.mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(&button, &help);
+    QCOMPARE(QToolTip::text(), Qt::convertFromPlainText(markup, Qt::WhiteSpaceNormal));
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestFaults)

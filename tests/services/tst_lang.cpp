@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 
 using namespace kalmix;
 using kalmix::test::TestEnv;
@@ -97,7 +98,10 @@ void TestLang::everyTextInEveryLanguage() {
     }
     QCOMPARE(texts.value(QStringLiteral("1147")),
              (QStringList{QStringLiteral("Settings..."), QStringLiteral("Settings ...")}));
-    QCOMPARE(texts.size(), kNumbers.size() * 7 - 2);
+    // Texts of the program's own messages follow after the numbers above.
+    QCOMPARE(qsizetype(std::count_if(texts.keyBegin(), texts.keyEnd(),
+                                     [](const QString& key) { return key.mid(1).toInt() <= 192; })),
+             kNumbers.size() * 7 - 2);
 }
 
 void TestLang::fixedWordings() {

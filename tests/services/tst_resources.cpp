@@ -106,9 +106,12 @@ void TestResources::saveResItemToDiskReportsUnwritablePath() {
     QDir(env.dir()).mkdir(QStringLiteral("adir"));
     env.errorAnswer = 1; // ignore
     SaveResItemToDisk(1000, QStringLiteral("CUSTOM"), env.path(QStringLiteral("adir")));
-    QCOMPARE(env.errors.size(), 1);
+    // The file cannot be opened, and so nothing can be written to it.
+    QCOMPARE(env.errors.size(), 2);
     QCOMPARE(env.errors[0].number, ErrNr::PathFileAccess);
     QCOMPARE(env.errors[0].line, 2);
+    QCOMPARE(env.errors[1].number, ErrNr::BadFileNameOrNumber);
+    QCOMPARE(env.errors[1].line, 3);
     QVERIFY(QFileInfo(env.path(QStringLiteral("adir"))).isDir());
 }
 
@@ -121,6 +124,12 @@ void TestResources::tempDirAndTrimNull() {
     QCOMPARE(TrimNull(u"/tmp/"_qs + QChar(0) + u"junk"_qs), u"/tmp/"_qs);
     QCOMPARE(TrimNull(u"/tmp/"_qs), u"/tmp/"_qs);
     QCOMPARE(TrimNull(QString()), QString());
+    // TMPDIR naming no directory leaves the usual one, never the root of the disk.
+    const QByteArray old = qgetenv("TMPDIR");
+    qputenv("TMPDIR", env.path(QStringLiteral("missing")).toLocal8Bit());
+    const QString fallback = GetTempDir();
+    qputenv("TMPDIR", old);
+    QCOMPARE(fallback, u"/tmp/"_qs);
 }
 
 void TestResources::everyListedResourceOpens() {

@@ -1,0 +1,36 @@
+// Starts as Kalmix does on the settings file in the directory argv[1]: prints "first" and
+// waits until a later start asks it to the front ("front", then it ends), or prints "handed"
+// or "refused" when another copy runs already.
+#include "services/oneinstance.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    kalmix::OneInstance one(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/Kalmix.ini"));
+    auto say = [](const char* what) {
+        std::puts(what);
+        std::fflush(stdout);
+    };
+    switch (one.start()) {
+    case kalmix::OneInstance::Start::First:
+        one.onRequest([&] {
+            say("front");
+            app.quit();
+        });
+        say("first");
+        QTimer::singleShot(30000, &app, &QCoreApplication::quit);
+        return app.exec();
+    case kalmix::OneInstance::Start::Handed:
+        say("handed");
+        return 0;
+    case kalmix::OneInstance::Start::Refused:
+        say("refused");
+        return 3;
+    }
+    return 2;
+}
