@@ -118,7 +118,6 @@ Async Game::startGame() {
             if (!LogFile)
                 return;
             LogNr().close(); // the header's first line opens the log again
-
             const QDateTime now = clock().now();
             writeLog(QString());
             writeLog(logHeaderLine(now, aktiv));

@@ -78,7 +78,6 @@ SettingsWriteReport::SettingsWriteReport(bool userAsked) {
         w.userAsked = false;
     }
     w.userAsked = w.userAsked || userAsked;
-    m_failuresBefore = w.count;
 }
 
 SettingsWriteReport::~SettingsWriteReport() {
@@ -90,10 +89,6 @@ SettingsWriteReport::~SettingsWriteReport() {
     } catch (...) {
         // A message that cannot be shown is left out; the file stays as it was either way.
     }
-}
-
-bool SettingsWriteReport::failed() const {
-    return writeFailures().count > m_failuresBefore;
 }
 
 QString iniFilePath() {

@@ -50,11 +50,6 @@ public:
     ~SettingsWriteReport();
     SettingsWriteReport(const SettingsWriteReport&) = delete;
     SettingsWriteReport& operator=(const SettingsWriteReport&) = delete;
-    // Whether a write failed while this report was alive.
-    bool failed() const;
-
-private:
-    int m_failuresBefore = 0;
 };
 
 // The values of prefix1, prefix2, ... in Section up to the first empty or missing one, each as
