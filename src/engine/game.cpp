@@ -48,7 +48,7 @@ double Game::elapsedSeconds() const {
 }
 
 void Game::writeLog(const QString& line) {
-    LogNr().writeLine(line);
+    LogNr().append(line);
 }
 
 // ---------------------------------------------------------------- game start
@@ -117,7 +117,7 @@ Async Game::startGame() {
         [&] {
             if (!LogFile)
                 return;
-            LogNr().open();
+            LogNr().close(); // the header's first line opens the log again
             const QDateTime now = clock().now();
             writeLog(QString());
             writeLog(logHeaderLine(now, aktiv));

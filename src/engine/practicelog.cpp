@@ -5,8 +5,12 @@
 #include "services/appinfo.h"
 #include "services/filewrite.h"
 #include "services/lang.h"
+#include "services/msgbox.h"
+
+#include <QDir>
 #include <QRegularExpression>
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace kalmix {
 
@@ -74,8 +78,16 @@ void PracticeLog::close() {
         m_file.close();
 }
 
+bool PracticeLog::stillAtPath() const {
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(m_file.handle(), &held) == 0 &&
+           ::stat(QFile::encodeName(path()).constData(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 void PracticeLog::writeLine(const QString& line) {
-    if (!m_file.isOpen())
+    if (!m_file.isOpen() || !stillAtPath())
         open();
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
     // Written straight to the file, whole or not at all.
@@ -83,6 +95,20 @@ void PracticeLog::writeLine(const QString& line) {
         const bool full = errno == ENOSPC || errno == EFBIG || errno == EDQUOT;
         close();
         raiseError(full ? ErrNr::DiskFull : ErrNr::PathFileAccess);
+    }
+}
+
+void PracticeLog::append(const QString& line) {
+    try {
+        writeLine(line);
+        m_failureSaidFor.clear();
+    } catch (const RuntimeError&) {
+        close();
+        if (m_failureSaidFor == path())
+            return;
+        m_failureSaidFor = path();
+        MsgBox(langText(241).arg(QDir::toNativeSeparators(path())), MsgButtons::Ok,
+               MsgIcon::Exclamation);
     }
 }
 

@@ -5,12 +5,16 @@
 #include "services/appinfo.h"
 #include "services/filewrite.h"
 #include "services/ini.h"
+#include "services/lang.h"
+#include "services/msgbox.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <exception>
 #include <sys/stat.h>
 
 namespace kalmix {
@@ -32,7 +36,60 @@ bool readFile(const QString& file, QByteArray* bytes) {
     return f.error() == QFileDevice::NoError;
 }
 
+// Failed writes of the settings file, and whom they were told to.
+struct WriteFailures {
+    int open = 0;  // reports alive
+    int count = 0; // failed writes since the outermost report began
+    bool userAsked = false;
+    QString saidFor; // the file whose failure was told last and has not been written since
+};
+
+WriteFailures& writeFailures() {
+    static WriteFailures w;
+    return w;
+}
+
+void sayWriteFailure(bool userAsked) {
+    WriteFailures& w = writeFailures();
+    const QString file = iniFilePath();
+    if (!userAsked && w.saidFor == file)
+        return;
+    w.saidFor = file;
+    MsgBox(langText(240).arg(QDir::toNativeSeparators(file)), MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void writeFailed() {
+    WriteFailures& w = writeFailures();
+    ++w.count;
+    if (w.open == 0)
+        sayWriteFailure(false);
+}
+
+void written() {
+    writeFailures().saidFor.clear();
+}
+
 } // namespace
+
+SettingsWriteReport::SettingsWriteReport(bool userAsked) {
+    WriteFailures& w = writeFailures();
+    if (w.open++ == 0) {
+        w.count = 0;
+        w.userAsked = false;
+    }
+    w.userAsked = w.userAsked || userAsked;
+}
+
+SettingsWriteReport::~SettingsWriteReport() {
+    WriteFailures& w = writeFailures();
+    if (--w.open > 0 || w.count == 0 || std::uncaught_exceptions() > 0)
+        return;
+    try {
+        sayWriteFailure(w.userAsked);
+    } catch (...) {
+        // A message that cannot be shown is left out; the file stays as it was either way.
+    }
+}
 
 QString iniFilePath() {
     return withSeparator(programDir()) + QLatin1String(kProgramTitle) + QStringLiteral(".ini");
@@ -216,6 +273,8 @@ bool profileWriteAll(const QString& file, const QString& section,
         forget(file);
         return false;
     }
+    if (file == iniFilePath())
+        written();
     // The next read or write starts from what was written; the stamp tells whether that is
     // still the file (a change by anyone else after this moment bears a later stamp, or is
     // compared byte for byte while the stamp is too fresh to tell).
@@ -257,7 +316,8 @@ QString GetIniString(const QString& section, const QString& key, const QString& 
 void SaveIni(const QString& section, const std::optional<QString>& key,
              const std::optional<QString>& value) {
     Procedure("Allgemein", "SaveIni").run({[&] {
-        profileWrite(iniFilePath(), section, key, value);
+        if (!profileWrite(iniFilePath(), section, key, value))
+            writeFailed();
     }});
 }
 
@@ -267,7 +327,8 @@ void SaveIniList(const QString& section, const QString& prefix, const QStringLis
         changes.reserve(values.size());
         for (qsizetype n = 0; n < values.size(); ++n)
             changes.append({prefix + QString::number(n + 1), values[n]});
-        profileWriteAll(iniFilePath(), section, changes);
+        if (!profileWriteAll(iniFilePath(), section, changes))
+            writeFailed();
     }});
 }
 

@@ -28,7 +28,8 @@ QString GetIniString(const QString& section, const QString& key, const QString& 
 // Writes Value under Key in Section, creating the file, the section and the key as needed.
 // A null Key deletes the whole section, a null Value deletes the key. The file is replaced
 // atomically: whatever happens, it is either the old file or the new one. A write that cannot
-// be done (a read-only file, a full disk) leaves the old file and is not reported.
+// be done (a read-only file or directory, a full disk) leaves the old file and is told to the
+// user as SettingsWriteReport describes.
 void SaveIni(const QString& section, const std::optional<QString>& key,
              const std::optional<QString>& value);
 
@@ -36,6 +37,20 @@ void SaveIni(const QString& section, const std::optional<QString>& key,
 // would, but with one look at the file and at most one write: a long player list that has not
 // changed costs one lookup per name, and a changed one is written whole or not at all.
 void SaveIniList(const QString& section, const QString& prefix, const QStringList& values);
+
+// A write of the settings file that fails is told to the user in a message box (language text
+// 240, in the current language), never as one box per value. While a report is alive, failed
+// writes are gathered, and the outermost report says them once when it ends; a failed write
+// outside any report is said at once. A save the user asked for (OK in the settings window) is
+// always answered; other failures are said only once until a write of the file works again,
+// so a read-only program directory does not bring a box at every player chosen.
+class SettingsWriteReport {
+public:
+    explicit SettingsWriteReport(bool userAsked = false);
+    ~SettingsWriteReport();
+    SettingsWriteReport(const SettingsWriteReport&) = delete;
+    SettingsWriteReport& operator=(const SettingsWriteReport&) = delete;
+};
 
 // The values of prefix1, prefix2, ... in Section up to the first empty or missing one, each as
 // GetIniString reads it, from one look at the file.

@@ -166,6 +166,11 @@ void frmUebung::showModal() {
 }
 
 void frmUebung::showEvent(QShowEvent* event) {
+    // Saves that fail while the window is open (a player added, OK, the player list) are said
+    // once, when it closes; OK still closes it, as a window kept open could only offer an OK
+    // that cannot work while the settings file cannot be written.
+    if (!m_writeReport)
+        m_writeReport.emplace(true);
     loadSymbolPictures();
     fitPages();
     QDialog::showEvent(event);
@@ -198,6 +203,7 @@ void frmUebung::unload() {
     Form_Unload();
     m_unloaded = true;
     hide();
+    m_writeReport.reset();
 }
 
 void frmUebung::closeEvent(QCloseEvent* event) {

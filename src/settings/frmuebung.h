@@ -1,7 +1,10 @@
 #pragma once
 
+#include "services/settings.h"
+
 #include <QDialog>
 #include <array>
+#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -117,6 +120,7 @@ private:
     void fitPages();
     void loadSymbolPictures();
 
+    std::optional<SettingsWriteReport> m_writeReport; // while the window is shown
     bool m_unloaded = false;
     bool m_inCompletion = false;
     bool m_holdLostFocus = false;

@@ -163,7 +163,7 @@ void TestSettings::readOnlyFileIsLeftAlone() {
     QFile::setPermissions(env.iniPath(), QFile::ReadOwner);
     SaveIni(kOpt, kSprache, Str(1000));
     QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")), before);
-    QVERIFY(env.errors.isEmpty()); // silent, as every failed settings write
+    QVERIFY(env.errors.isEmpty()); // said in a message box, never as an error dialog
 }
 
 void TestSettings::unreadableFileIsNeverReplaced() {
