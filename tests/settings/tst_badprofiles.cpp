@@ -86,10 +86,8 @@ private Q_SLOTS:
         };
         row("range option 9, addition", "Uebung=2\nMaxSum=9", 1);
         row("range option -1, subtraction", "Uebung=3\nMaxSum=-1", 1);
-        row("range option 9, addition and subtraction", "Uebung=6\nMaxSum= 9", 1);
         row("range option -1, all four", "Uebung=8\nMaxSum=-1", 1);
         row("kind 12", "Uebung=12", 1);
-        row("kind -3", "Uebung=-3", 1);
         row("count 0", "AufgZahl=0", 1);
         row("count abc", "AufgZahl=abc", 1);
         row("count -5", "AufgZahl=-5", 1);
@@ -100,9 +98,7 @@ private Q_SLOTS:
         row("no factor, division", "Uebung=5\nFaktoren=00000000000000000000", 0);
         row("no factor, all four", "Uebung=8\nFaktoren=0", 0);
         row("no symbol, symbol addition", "Uebung=1\nSymbole=0000000000000000000000000", 0);
-        row("no symbol, counting", "Uebung=0\nSymbole=", 0);
         row("language 7000", "Uebung=2", 0, "7000");
-        row("language -1000", "Uebung=7", 0, "-1000");
         row("symbol addition without symbols after addition to 500",
             "Uebung=1\nSymbole=0000000000000000000000000", 0, "0", "Uebung=2\nMaxSum=5");
     }
