@@ -77,8 +77,8 @@ void frmKalmix::Form_Load() {
             [&] {
                 // On a first start nothing is stored yet: the language the splash chose from
                 // the locale stays, rather than falling back to German.
-                SprachBasis =
-                    GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), SprachBasis);
+                SprachBasis = validLanguage(
+                    GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), SprachBasis));
             },
             [&] {
                 PlaySound = GetIniInt(QStringLiteral("Optionen"), QStringLiteral("PlaySound"), -1);

@@ -38,7 +38,9 @@ bool iniSectionName(const QString& line, QString* name) {
     const QStringView t = trimBlanks(line);
     if (!t.startsWith(u'['))
         return false;
-    const qsizetype close = t.indexOf(u']');
+    // A name may hold "]" itself (a hand-edited file): the last one on the line closes it, so
+    // that every section the writer puts down reads back under its own name.
+    const qsizetype close = t.lastIndexOf(u']');
     const QStringView inner = close < 0 ? t.sliced(1) : t.sliced(1, close - 1);
     if (name)
         *name = trimBlanks(inner).toString();

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace kalmix {
 
 std::int16_t SprachBasis = 0;
@@ -210,7 +212,12 @@ bool isFirstStart() {
 std::int16_t startLanguage() {
     if (isFirstStart())
         return GetLocaleInfo().left(4) == QLatin1String("0407") ? 0 : 1000;
-    return GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), 0);
+    return validLanguage(GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), 0));
+}
+
+std::int16_t validLanguage(int stored) {
+    const int nearest = (std::clamp(stored, 0, 6000) + 500) / 1000 * 1000;
+    return static_cast<std::int16_t>(std::min(nearest, 6000));
 }
 
 } // namespace kalmix

@@ -37,5 +37,7 @@ bool isFirstStart();
 // The language base for the start: from the locale on a first start (German only for "0407",
 // else English), afterwards the stored "Sprache".
 std::int16_t startLanguage();
+// A stored language offset as one of the seven languages (0, 1000, ... 6000): the nearest one.
+std::int16_t validLanguage(int stored);
 
 } // namespace kalmix

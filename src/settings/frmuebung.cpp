@@ -340,7 +340,7 @@ void frmUebung::cmdWeiter_Click() {
                     txtName->clear(); // may be completed again from the list
                 else if (name != txtName->text())
                     txtName->setText(name);
-                if (refuseReservedName()) {
+                if (refuseName()) {
                     showPage(0);
                     exitProcedure();
                 }
@@ -428,7 +428,7 @@ void frmUebung::cmdOptOK_Click() {
     }
     if (shown()) {
         // A name of Kalmix's own sections or a number out of range is never stored.
-        if (refuseReservedName() || !checkNumberBox(txtAufgaben) || !checkNumberBox(txtZeit))
+        if (refuseName() || !checkNumberBox(txtAufgaben) || !checkNumberBox(txtZeit))
             return;
     }
     if (!applySettings(c, [this] { BenutzerSpeichern(); }))

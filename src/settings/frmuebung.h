@@ -50,6 +50,8 @@ public:
 
     // Whether a name is one of the sections the settings file keeps for Kalmix itself.
     static bool reservedName(const QString& name);
+    // The longest name a new player can have.
+    static constexpr int kMaxNameLength = 40;
 
     int Seite = 0; // the page shown
 
@@ -104,7 +106,8 @@ private:
     void savePlayerList();
     QListWidgetItem* selectedEntry() const;
     void lstName_SelectionChanged();
-    bool refuseReservedName();
+    // A new name that is too long or one of Kalmix's own sections: a message, and true.
+    bool refuseName();
     bool checkNumberBox(QLineEdit* box);
     void txtName_Change();
     void showPage(int page);

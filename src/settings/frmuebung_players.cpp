@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kalmix {
 
@@ -45,6 +46,12 @@ int strictNumber(const QString& text) {
     return v;
 }
 
+// The number a count or seconds box shows, brought within low to high (text that is no number
+// counts as 0).
+int boxNumber(const QLineEdit* box, int low, int high) {
+    return static_cast<int>(std::clamp<long long>(profileNumber(box->text()), low, high));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- players
@@ -56,8 +63,20 @@ bool frmUebung::reservedName(const QString& name) {
            name.trimmed().compare(kBenutzer, Qt::CaseInsensitive) == 0;
 }
 
-bool frmUebung::refuseReservedName() {
+bool frmUebung::refuseName() {
     const QString name = txtName->text().trimmed();
+    if (name.size() > kMaxNameLength &&
+        lstName->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()) {
+        // A longer name would not come back whole from the settings file, and its profile
+        // would be lost: the box keeps what fits, for the player to shorten.
+        MsgBox(langText(235).arg(kMaxNameLength), MsgButtons::Ok, MsgIcon::Exclamation, this);
+        m_inCompletion = true;
+        txtName->setText(name.left(kMaxNameLength));
+        m_inCompletion = false;
+        txtName->setFocus();
+        txtName->selectAll();
+        return true;
+    }
     if (!reservedName(name))
         return false;
     MsgBox(langText(202).arg(name), MsgButtons::Ok, MsgIcon::Exclamation, this);
@@ -149,7 +168,7 @@ void frmUebung::txtName_LostFocus() {
             },
             [&] {
                 const QString name = txtName->text();
-                if (name.isEmpty() || refuseReservedName())
+                if (name.isEmpty() || refuseName())
                     return;
                 for (int i = 0; i < lstName->count(); ++i) {
                     if (lstName->item(i)->text() == name)
@@ -244,22 +263,26 @@ void frmUebung::BenutzerLaden() {
                 }
             },
             [&] {
-                const int kind = GetIniInt(section, QStringLiteral("Uebung"), 0);
-                if (kind < 0 || kind > 8)
-                    raiseError(ErrNr::SubscriptOutOfRange);
+                // A stored value out of range is reported; the window and the record take the
+                // nearest valid one, whatever the answer to the report.
+                const int stored = GetIniInt(section, QStringLiteral("Uebung"), 0);
+                const int kind = std::clamp(stored, 0, 8);
                 Uebung = static_cast<std::int16_t>(kind);
                 optUebung[kind]->setChecked(true);
+                if (kind != stored)
+                    raiseError(ErrNr::SubscriptOutOfRange);
             },
             [&] {
                 if (Uebung == 0 || Uebung == 1) {
                     MaxSum = 9;
                     return;
                 }
-                const int option = GetIniInt(section, QStringLiteral("MaxSum"), 0);
-                if (option < 0 || option > 8)
-                    raiseError(ErrNr::SubscriptOutOfRange);
+                const int stored = GetIniInt(section, QStringLiteral("MaxSum"), 0);
+                const int option = stored >= 0 && stored <= 8 ? stored : 0; // the default range
                 optAddition[option]->setChecked(true);
                 MaxSum = rangeBound(option);
+                if (option != stored)
+                    raiseError(ErrNr::SubscriptOutOfRange);
             },
             [&] {
                 const QString symbole = GetIniString(section, QStringLiteral("Symbole"),
@@ -277,28 +300,32 @@ void frmUebung::BenutzerLaden() {
                     QString::number(GetIniInt(section, QStringLiteral("AufgZahl"), 10)));
             },
             [&] {
-                const int mode = GetIniInt(section, QStringLiteral("AufgZeit"), 0);
-                if (mode < 0 || mode > 1)
-                    raiseError(ErrNr::SubscriptOutOfRange);
+                const int stored = GetIniInt(section, QStringLiteral("AufgZeit"), 0);
+                const int mode = std::clamp(stored, 0, 1);
                 optAufgZeit[mode]->setChecked(true);
                 if (mode == 0) {
-                    AufgZahl = static_cast<std::int16_t>(profileNumber(txtAufgaben->text()));
+                    AufgZahl = static_cast<std::int16_t>(boxNumber(txtAufgaben, 10, 100));
                     Zeit = 0;
                 } else {
                     AufgZahl = 0;
-                    Zeit = static_cast<std::int16_t>(profileNumber(txtZeit->text()));
+                    Zeit = static_cast<std::int16_t>(boxNumber(txtZeit, 60, 600));
                 }
+                if (mode != stored)
+                    raiseError(ErrNr::SubscriptOutOfRange);
             },
             [&] {
-                // The bars cannot take a count or a time outside their range.
-                const int count = static_cast<int>(profileNumber(txtAufgaben->text()));
-                if (count < 10 || count > 100)
+                // The bars cannot take a count or a time outside their range: that is reported,
+                // and the bars and the boxes show the nearest number they can take.
+                const long long count = profileNumber(txtAufgaben->text());
+                const int tasks = boxNumber(txtAufgaben, 10, 100);
+                vscAufgaben->setValue(110 - tasks);
+                txtAufgaben->setText(QString::number(tasks));
+                const long long seconds = profileNumber(txtZeit->text());
+                const int time = boxNumber(txtZeit, 60, 600);
+                vscZeit->setValue(660 - time);
+                txtZeit->setText(QString::number(time));
+                if (count != tasks || seconds != time)
                     raiseError(ErrNr::InvalidPropertyValue);
-                vscAufgaben->setValue(110 - count);
-                const int seconds = static_cast<int>(profileNumber(txtZeit->text()));
-                if (seconds < 60 || seconds > 600)
-                    raiseError(ErrNr::InvalidPropertyValue);
-                vscZeit->setValue(660 - seconds);
             },
             [&] {
                 chkSound->setChecked(GetIniInt(kOptionen, QStringLiteral("PlaySound"), -1) == -1);
@@ -312,6 +339,10 @@ void frmUebung::BenutzerLaden() {
                     cmdOptOK_Click();
             },
         });
+    // However the load of a player ended, the engine finds every field of the record valid.
+    // Without a player nothing is applied, and the record keeps its zero values.
+    if (!aktiv.isEmpty())
+        settleRecord();
 }
 
 void frmUebung::BenutzerSpeichern() {

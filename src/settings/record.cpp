@@ -43,6 +43,81 @@ void resetRecord() {
     AufgZahl = Zeit = Animation = Hilfe = LogFile = 0;
 }
 
+namespace {
+
+template <std::size_t N>
+bool validList(const std::array<std::int16_t, N>& list, int count,
+               const std::function<bool(int)>& valid) {
+    if (count < 1 || count > int(N))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (!valid(list[i]))
+            return false;
+    }
+    return true;
+}
+
+template <std::size_t N> void clearAfter(std::array<std::int16_t, N>& list, int count) {
+    for (int i = std::max(count, 0); i < int(N); ++i)
+        list[i] = 0;
+}
+
+std::int16_t settleTruth(std::int16_t value) {
+    return truth(value != 0);
+}
+
+} // namespace
+
+void settleRecord() {
+    Uebung = std::clamp<std::int16_t>(Uebung, 0, 8);
+    if (Uebung <= 1)
+        MaxSum = 9;
+    else if (rangeOption(MaxSum) < 0)
+        MaxSum = 10;
+    MinSum = minSumFor(MaxSum);
+
+    // Only the list the kind asks for: the other one stays as the last apply step left it.
+    const bool symbolKind = Uebung <= 1;
+    const bool factorKind = Uebung == 4 || Uebung == 5 || Uebung == 7 || Uebung == 8;
+    if (symbolKind) {
+        if (!validList(SymbolListe, SymbolZahl, [](int k) { return k >= 0 && k <= 24; })) {
+            SymbolListe = {0, 2, 3, 5, 7};
+            SymbolZahl = 5;
+        }
+        clearAfter(SymbolListe, SymbolZahl);
+    }
+    if (factorKind) {
+        if (!validList(FaktorListe, FaktorZahl,
+                       [](int f) { return f == 0 || (f >= 2 && f <= 20); })) {
+            FaktorListe = {4, 5, 7, 9, 13};
+            FaktorZahl = 5;
+        }
+        clearAfter(FaktorListe, FaktorZahl);
+        // A 0 among the divisors is asked as "0 : n"; without the switch it would be "0 : 0".
+        if (std::find(FaktorListe.begin(), FaktorListe.begin() + FaktorZahl, 0) !=
+            FaktorListe.begin() + FaktorZahl)
+            NullFaktor = kTrue;
+    }
+
+    // Exactly one of the count and the time carries the value: the time when it is set.
+    if (Zeit != 0) {
+        Zeit = std::clamp<std::int16_t>(Zeit, 60, 600);
+        AufgZahl = 0;
+    } else {
+        AufgZahl = AufgZahl == 0 ? 10 : std::clamp<std::int16_t>(AufgZahl, 10, 100);
+    }
+
+    Null = settleTruth(Null);
+    NullFaktor = settleTruth(NullFaktor);
+    Animation = settleTruth(Animation);
+    Hilfe = settleTruth(Hilfe);
+    LogFile = settleTruth(LogFile);
+    if (SignMul.trimmed().isEmpty())
+        SignMul = u' ' + mulSignOption(0);
+    if (SignDiv.trimmed().isEmpty())
+        SignDiv = u' ' + divSignOption(0);
+}
+
 std::int16_t rangeBound(int option) {
     if (option < 0 || option > 8)
         raiseError(ErrNr::SubscriptOutOfRange);
@@ -149,6 +224,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
                 completed = true;
             },
         });
+    settleRecord();
     return completed;
 }
 

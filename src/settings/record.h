@@ -38,6 +38,13 @@ inline std::int16_t truth(bool b) {
 // Every field back to its zero value, as before the first apply step.
 void resetRecord();
 
+// Brings every field within its values, whatever stopped the step that filled it (a stored
+// value out of range, an error answered with Ignore or Leave, an apply step that ended early):
+// a kind 0 to 8, a bound of a range option (9 for the picture kinds) with its lower bound, at
+// least one valid symbol and factor (else the default ones), one of a count of 10 to 100 and a
+// time of 60 to 600 seconds, truth values of -1 or 0 and both signs. Valid values stay.
+void settleRecord();
+
 // The bound a range option shows: option 0 to 8 gives 10, 20, 50, 100, 200, 500, 9, 19, 6.
 // Raises run-time error 9 for any other option.
 std::int16_t rangeBound(int option);

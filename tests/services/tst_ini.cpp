@@ -50,6 +50,9 @@ void TestIni::oddLines_data() {
     QTest::newRow("header without bracket") << QByteArray("[s\nk=v\n") << "s"
                                             << "k"
                                             << "v";
+    QTest::newRow("bracket inside the name") << QByteArray("[a]b]\nk=v\n") << "a]b"
+                                             << "k"
+                                             << "v";
     QTest::newRow("blanks inside brackets") << QByteArray("[ s ]\nk=v\n") << "s"
                                             << "k"
                                             << "v";

@@ -759,6 +759,11 @@ private Q_SLOTS:
         QTest::newRow("Optionen, leaving the box") << u"Optionen"_qs << 0;
         QTest::newRow("BENUTZER, Next") << u"BENUTZER"_qs << 1;
         QTest::newRow("optionen, OK") << u"optionen"_qs << 2;
+        // A name the settings file would not give back whole.
+        const QString tooLong = u"Maximiliane-Charlotte von Hohenstein-Ber"_qs + u'g';
+        QTest::newRow("41 letters, leaving the box") << tooLong << 0;
+        QTest::newRow("41 letters, Next") << tooLong << 1;
+        QTest::newRow("41 letters, OK") << tooLong << 2;
     }
     void reservedNames() {
         QFETCH(QString, typed);
@@ -772,10 +777,19 @@ private Q_SLOTS:
             QTest::keyClick(f.w->txtName, how == 0 ? Qt::Key_Tab : Qt::Key_Return);
         else
             f.click(f.w->cmdOptOK);
-        QCOMPARE(f.shownMessages(), QStringList{message(lang(202).arg(name), u"Kalmix"_qs,
-                                                        MsgIcon::Exclamation, false)});
+        const bool tooLong = typed.size() > 40;
+        const QString text = tooLong ? lang(235).arg(40) : lang(202).arg(name);
+        QCOMPARE(f.shownMessages(),
+                 QStringList{message(text, u"Kalmix"_qs, MsgIcon::Exclamation, false)});
+        if (tooLong) // the box keeps what fits
+            QCOMPARE(f.w->txtName->text(), typed.left(40));
         if (how != 2) // OK goes on with the name the box was given back
             QVERIFY(f.page() == 0 && f.w->isVisible());
+        if (tooLong && how == 2) { // here the name that fits
+            QCOMPARE(f.names(), (QStringList{u"Anna"_qs, u"Ben"_qs, typed.left(40)}));
+            QCOMPARE(GetIniString(typed.left(40), u"AufgZahl"_qs, {}), u"10"_qs);
+            return;
+        }
         QCOMPARE(f.names(), (QStringList{u"Anna"_qs, u"Ben"_qs}));
         QCOMPARE(f.ini(), crlf(kBase));
 
@@ -789,6 +803,23 @@ private Q_SLOTS:
         g.click(g.w->cmdDelEntry);
         old.replace("Name3=Optionen\n", "");
         QCOMPARE(g.ini(), crlf(old));
+    }
+
+    // A hand-edited name with "]": its section is read back under the whole name, and OK
+    // writes into it instead of adding another one each time.
+    void bracketInAStoredName() {
+        Wizard f("[Optionen]\nSprache= 0\n[Benutzer]\nName1=a]b\naktiv=a]b\n[a]b]\nUebung= 3\n"
+                 "MaxSum= 3\n");
+        QCOMPARE(describeRecord().left(20), u"kind 3 range 31-100 "_qs);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(f.show());
+            f.click(f.w->cmdOptOK);
+            QVERIFY(f.w->unloaded());
+            f.reload();
+        }
+        QCOMPARE(f.ini().count("[a]b]"), 1);
+        QCOMPARE(f.ini().count("Uebung"), 1);
+        QCOMPARE(int(Uebung), 3);
     }
 
     // Enter presses the focused button, on every page; elsewhere it presses Next.

@@ -131,7 +131,7 @@ void TestRecord::applyStep_data() {
     for (int kind : {4, 5, 7, 8}) {
         QTest::addRow("kind %d without factors: warning and stop", kind)
             << kind << defaultSymbols << QString(20, u'0') << false << earlierSymbols
-            << QList<int>{} << true;
+            << QList{4, 5, 7, 9, 13} << true; // the default factors, never an empty list
     }
 }
 
@@ -152,7 +152,8 @@ void TestRecord::applyStep() {
     QCOMPARE(valid(SymbolListe, SymbolZahl), symbolList);
     QCOMPARE(valid(FaktorListe, FaktorZahl), factorList);
     QCOMPARE(saves, completed ? 1 : 0);
-    QCOMPARE(int(MinSum), completed ? (uebung <= 1 ? 2 : 21) : 77);
+    // The lower bound always belongs to the upper one, however the step ended.
+    QCOMPARE(int(MinSum), uebung <= 1 ? 2 : 21);
     QCOMPARE(SignMul, completed ? u" ·"_qs : u" •"_qs);
     QCOMPARE(SignDiv, completed ? u" :"_qs : u" ÷"_qs);
     QCOMPARE(QFile::exists(env.iniPath()), completed); // the signs are the only thing stored
@@ -225,8 +226,10 @@ void TestRecord::minSum() {
     TestEnv env;
     earlierRecord(2);
     MaxSum = static_cast<std::int16_t>(maxSum);
+    QCOMPARE(int(minSumFor(MaxSum)), minSum);
     QVERIFY(applySettings(controls({}, {})));
-    QCOMPARE(int(MinSum), minSum);
+    // A bound that no range option shows becomes the default range 10.
+    QCOMPARE(int(MinSum), rangeOption(maxSum) < 0 ? 2 : minSum);
 }
 
 void TestRecord::rangeOptions_data() {
