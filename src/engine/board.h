@@ -24,7 +24,9 @@ public:
     virtual void setAnswerText(const QString& text) = 0;
     virtual void showSymbol(int row, int slot, int symbol) = 0;
     virtual void hideSymbol(int row, int slot) = 0;
-    virtual void showJaNein(int index, bool visible) = 0;        // 0 right, 1 wrong
+    virtual void showJaNein(int index, bool visible) = 0; // 0 right, 1 wrong
+    // The look of the right picture: with the light bulb for an answer the help filled in.
+    virtual void setRightHelped(bool helped) { (void)helped; }
     virtual void setButtonEnabled(int button, bool enabled) = 0; // PicBut index
     virtual void focusButton(int button) = 0;
     virtual void setNumber(const QString& text) = 0; // lblNumber

@@ -19,6 +19,9 @@ namespace {
 
 using namespace gameparts;
 
+// The small wooden tick: neutral, no praise, for an answer the help filled in.
+constexpr int kHelpedSound = 106;
+
 // The number at the start of the answer: leading digits; the empty text counts as 0.
 long long answerValue(const QString& text) {
     long long v = 0;
@@ -331,10 +334,19 @@ Async Game::answer() {
     }
 
     if (!p.run(10, {
-                       [&] { m_board.showJaNein(0, true); },
+                       [&] {
+                           // The help's answer shows the bulb with the tick, so that the child
+                           // sees it was help and not its own success.
+                           m_board.setRightHelped(HilfeBenutzt);
+                           m_board.showJaNein(0, true);
+                       },
                        [&] {
                            if (!PlaySound)
                                return;
+                           if (HilfeBenutzt) {
+                               PlayWAV(kHelpedSound);
+                               return;
+                           }
                            const int r = Zufallszahl(1, 12);
                            PlayWAV(r <= 4 ? 100 + r : r <= 6 ? 108 : 111);
                        },

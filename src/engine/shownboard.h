@@ -41,6 +41,7 @@ public:
     void showSymbol(int row, int slot, int symbol) override;
     void hideSymbol(int row, int slot) override;
     void showJaNein(int index, bool visible) override;
+    void setRightHelped(bool helped) override { m_board.setRightHelped(helped); }
     void setButtonEnabled(int button, bool enabled) override {
         m_board.setButtonEnabled(button, enabled);
     }

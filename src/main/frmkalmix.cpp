@@ -44,6 +44,7 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     loadFonts();
     createBoard();
     createPanelAndToolbar();
+    createBoardAids();
     resize(kDesignClient);
     setMinimumSize(320, 240);
     qApp->installEventFilter(this);
@@ -143,6 +144,7 @@ void frmKalmix::showSettingsWizard() {
         delete m_uebung;
         m_uebung = nullptr;
     }
+    updateNumberPad(); // the player may have switched the pad on or off
 }
 
 void frmKalmix::Sprache() {
@@ -164,6 +166,7 @@ void frmKalmix::Sprache() {
             [&] { PicBut[4]->setToolTip(langText(120)); },
             [&] { useQtTranslations(SprachBasis); },
         });
+    updateFirstStartHint();
 }
 
 void frmKalmix::PicBut_Click(int index) {
@@ -244,6 +247,7 @@ bool frmKalmix::eventFilter(QObject* watched, QEvent* event) {
 
 void frmKalmix::showTaskFrame(bool visible) {
     fraUebung->setVisible(visible);
+    updateNumberPad();
 }
 
 void frmKalmix::setTaskText(const QString& text) {
@@ -274,10 +278,12 @@ void frmKalmix::openAnswerBox(bool pictureKind) {
     txtErgebnis->setVisible(true);
     txtErgebnis->setReadOnly(false);
     txtErgebnis->setFocus();
+    updateNumberPad();
 }
 
 void frmKalmix::hideAnswerBox() {
     txtErgebnis->setVisible(false);
+    updateNumberPad();
 }
 QString frmKalmix::answerText() const {
     return txtErgebnis->text();
@@ -330,6 +336,7 @@ void frmKalmix::setKeyPreview(bool on) {
     m_keyPreview = on;
     // While an answer is judged the box keeps what was typed.
     txtErgebnis->setReadOnly(!on);
+    updateNumberPad();
 }
 
 int frmKalmix::barLeft() const {

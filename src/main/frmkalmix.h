@@ -17,6 +17,8 @@ class QToolButton;
 namespace kalmix {
 
 class frmUebung;
+class BoardHint;
+class NumberPad;
 class HelpWindow;
 
 // The main window: the board with the task frame, the panel with the count and the clock,
@@ -71,6 +73,7 @@ public:
     void showSymbol(int row, int slot, int symbol) override;
     void hideSymbol(int row, int slot) override;
     void showJaNein(int index, bool visible) override;
+    void setRightHelped(bool helped) override;
     void setButtonEnabled(int button, bool enabled) override;
     void focusButton(int button) override;
     void setNumber(const QString& text) override;
@@ -107,6 +110,11 @@ public:
     QAction* mnuEMail = nullptr;
     QAction* mnuUeber = nullptr;
 
+    // The board's aids: the number pad (shown while a task waits for its answer, when the
+    // player asked for it) and the first start's hint (while no player exists).
+    NumberPad* numberPad() const { return m_pad; }
+    BoardHint* firstStartHint() const { return m_hint; }
+
     // Picture of a symbol in its first (row 0) or second (row 1) look.
     static QString symbolPicture(int symbol, int row);
 
@@ -126,6 +134,9 @@ private:
     void placeSymbolRows();
     void createBoard();
     void createPanelAndToolbar();
+    void createBoardAids();
+    void updateNumberPad();
+    void updateFirstStartHint();
     // The question on one line where the task frame has room for it beside the answer box.
     void sizeQuestion();
     // The window frame's widths around the client area; 0 until a window manager frames it.
@@ -136,6 +147,8 @@ private:
     Game m_game;
     frmUebung* m_uebung = nullptr;
     HelpWindow* m_help = nullptr;
+    NumberPad* m_pad = nullptr;
+    BoardHint* m_hint = nullptr;
     bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;

@@ -78,6 +78,7 @@ void frmKalmix::ComboAktualisieren() {
                     cmbName->setEnabled(true);
             },
         });
+    updateFirstStartHint();
 }
 
 void frmKalmix::cmbName_Click() {

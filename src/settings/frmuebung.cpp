@@ -416,6 +416,7 @@ void frmUebung::cmdOptOK_Click() {
     c.logFile = chkLogfile->isChecked();
     c.hilfe = chkTipp->isChecked();
     c.animation = chkProgAnim->isChecked();
+    c.numberPad = chkZiffernblock->isChecked();
     for (int k = 0; k < 25; ++k)
         c.symbols[k] = chkSymbol[k]->isChecked();
     for (int i = 0; i < 20; ++i)

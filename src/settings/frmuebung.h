@@ -80,6 +80,7 @@ public:
     QScrollBar* vscZeit = nullptr;
     QCheckBox* chkTipp = nullptr;
     QCheckBox* chkLogfile = nullptr;
+    QCheckBox* chkZiffernblock = nullptr; // the number pad on the board
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdDelLogfile = nullptr;
     QPushButton* cmdZurueck = nullptr;

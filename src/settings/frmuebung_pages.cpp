@@ -258,7 +258,10 @@ void frmUebung::createPages() {
         cmdViewLog->setObjectName(QStringLiteral("cmdViewLog"));
         cmdDelLogfile = new QPushButton(fraDialog[6]);
         cmdDelLogfile->setObjectName(QStringLiteral("cmdDelLogfile"));
+        chkZiffernblock = new QCheckBox(fraDialog[6]);
+        chkZiffernblock->setObjectName(QStringLiteral("chkZiffernblock"));
         l->addWidget(chkTipp);
+        l->addWidget(chkZiffernblock);
         l->addSpacing(12);
         l->addWidget(chkLogfile);
         auto* row = new QHBoxLayout;
@@ -336,6 +339,7 @@ void frmUebung::Sprache() {
                 chkLogfile->setText(langText(153));
                 chkTipp->setText(langText(177));
                 chkNull->setText(langText(191));
+                chkZiffernblock->setText(langText(260));
             },
             [&] {
                 cmdDelLogfile->setText(langText(154));

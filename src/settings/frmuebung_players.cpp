@@ -333,6 +333,9 @@ void frmUebung::BenutzerLaden() {
                 chkLogfile->setChecked(GetIniInt(kOptionen, QStringLiteral("LogFile"), 0) != 0);
                 chkTipp->setChecked(GetIniInt(section, QStringLiteral("Hilfe"), 1) != 0);
                 chkNull->setChecked(GetIniInt(section, QStringLiteral("Null"), 0) != 0);
+                // A settings file without the key keeps the board without the pad.
+                chkZiffernblock->setChecked(GetIniInt(section, QStringLiteral("Ziffernblock"), 0) !=
+                                            0);
             },
             [&] {
                 if (!txtName->text().isEmpty() && !shown())
@@ -407,6 +410,12 @@ void frmUebung::BenutzerSpeichern() {
                 SaveIni(kOptionen, QStringLiteral("LogFile"), bit(chkLogfile->isChecked()));
                 SaveIni(aktiv, QStringLiteral("Hilfe"), bit(chkTipp->isChecked()));
                 SaveIni(aktiv, QStringLiteral("Null"), bit(chkNull->isChecked()));
+                // The pad's key is written once a parent switches the pad on, so that a
+                // profile saved unchanged keeps every byte.
+                const QString padKey = QStringLiteral("Ziffernblock");
+                if (chkZiffernblock->isChecked() ||
+                    !GetIniString(aktiv, padKey, QStringLiteral("?")).startsWith(u'?'))
+                    SaveIni(aktiv, padKey, bit(chkZiffernblock->isChecked()));
             },
         });
 }

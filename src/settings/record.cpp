@@ -27,6 +27,7 @@ std::int16_t Zeit = 0;
 std::int16_t Animation = 0;
 std::int16_t Hilfe = 0;
 std::int16_t LogFile = 0;
+std::int16_t Ziffernblock = 0;
 
 namespace {
 constexpr std::int16_t kBounds[9] = {10, 20, 50, 100, 200, 500, 9, 19, 6};
@@ -40,7 +41,7 @@ void resetRecord() {
     SymbolZahl = FaktorZahl = NullFaktor = 0;
     SignMul.clear();
     SignDiv.clear();
-    AufgZahl = Zeit = Animation = Hilfe = LogFile = 0;
+    AufgZahl = Zeit = Animation = Hilfe = LogFile = Ziffernblock = 0;
 }
 
 namespace {
@@ -112,6 +113,7 @@ void settleRecord() {
     Animation = settleTruth(Animation);
     Hilfe = settleTruth(Hilfe);
     LogFile = settleTruth(LogFile);
+    Ziffernblock = settleTruth(Ziffernblock);
     if (SignMul.trimmed().isEmpty())
         SignMul = u' ' + mulSignOption(0);
     if (SignDiv.trimmed().isEmpty())
@@ -183,6 +185,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
                 LogFile = truth(c.logFile);
                 Hilfe = truth(c.hilfe);
                 Animation = truth(c.animation);
+                Ziffernblock = truth(c.numberPad);
                 if (Uebung == 0 || Uebung == 1) {
                     SymbolListe.fill(0);
                     SymbolZahl = 0;

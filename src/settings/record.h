@@ -27,6 +27,7 @@ extern std::int16_t Zeit;       // seconds per game, 0 in count mode
 extern std::int16_t Animation;
 extern std::int16_t Hilfe;
 extern std::int16_t LogFile;
+extern std::int16_t Ziffernblock; // the number pad on the board (off unless the player asks)
 // PlaySound lives with the sound service (services/sound.h).
 
 constexpr std::int16_t kTrue = -1;
@@ -78,6 +79,7 @@ struct SettingsControls {
     bool logFile = false;
     bool hilfe = true;
     bool animation = true;
+    bool numberPad = false;
     std::array<bool, 25> symbols{};
     std::array<bool, 20> factors{};
     int signMulOption = 0; // 0 "·", 1 "x", 2 "*"

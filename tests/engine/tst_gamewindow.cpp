@@ -1,7 +1,10 @@
 // The game on the real main window: what only the window's own controls show.
 #include "main/frmkalmix.h"
+#include "main/numberpad.h"
 #include "services/lang.h"
+#include "services/pictures.h"
 #include "services/resfiles.h"
+#include "services/sound.h"
 #include "settings/frmuebung.h"
 #include "settings/record.h"
 #include "support/fakes.h"
@@ -26,10 +29,10 @@ struct Window : TestEnv {
     ScriptedRandom random;
     std::unique_ptr<frmKalmix> w;
 
-    Window() {
+    explicit Window(const QByteArray& more = {}) {
         // Anna plays additions up to 10, with the help on.
         writeFile(QStringLiteral("Kalmix.ini"),
-                  "[Benutzer]\r\naktiv=Anna\r\n[Anna]\r\nUebung= 2\r\nMaxSum= 2\r\n");
+                  "[Benutzer]\r\naktiv=Anna\r\n[Anna]\r\nUebung= 2\r\nMaxSum= 2\r\n" + more);
         WriteLanguageCopy();
         SprachBasis = 0;
         w = std::make_unique<frmKalmix>();
@@ -68,6 +71,8 @@ private Q_SLOTS:
     void tabMovesTheFocus();
     void helpedAnswerCannotBeChanged();
     void optionsDuringTheAnswerWait();
+    void numberPadTypesThroughTheKeyPath();
+    void helpedAnswerLooksLikeHelp();
 };
 
 void TestGameWindow::answerBoxContinuesTheTaskLine() {
@@ -151,4 +156,53 @@ void TestGameWindow::optionsDuringTheAnswerWait() {
 }
 
 QTEST_MAIN(TestGameWindow)
+// The pad's keys are the keyboard's: digits and delete go through the key filter into the
+// answer box, Enter has it judged once, and while it is judged the keys type nothing. Without
+// its key in the player's section the board has no pad.
+void TestGameWindow::numberPadTypesThroughTheKeyPath() {
+    {
+        Window plain;
+        QVERIFY(!plain.w->numberPad()->isVisible());
+    }
+    Window env("Ziffernblock=1\r\n");
+    NumberPad* pad = env.w->numberPad();
+    QVERIFY(pad->isVisible());
+    const QString right = QString::number(env.answer());
+    QTest::mouseClick(pad->key(9), Qt::LeftButton);
+    QTest::mouseClick(pad->key(10), Qt::LeftButton); // delete
+    for (QChar c : right)
+        QTest::mouseClick(pad->key(c.digitValue()), Qt::LeftButton);
+    QCOMPARE(env.w->txtErgebnis->text(), right);
+    QVERIFY(env.w->txtErgebnis->hasFocus());
+    QTest::mouseClick(pad->key(11), Qt::LeftButton);
+    QVERIFY(env.w->game().judging());
+    QTest::mouseClick(pad->key(1), Qt::LeftButton);
+    QTest::mouseClick(pad->key(11), Qt::LeftButton);
+    QCOMPARE(env.w->txtErgebnis->text(), right);
+    QVERIFY(env.awaitTask());
+    QCOMPARE(env.w->lblNumber->text(), QStringLiteral("1"));
+    QVERIFY(pad->isVisible() && pad->isEnabled());
+}
+
+// The help's answer keeps the tick but with the bulb, and a neutral tick instead of praise;
+// the child's own next answer has the plain tick again.
+void TestGameWindow::helpedAnswerLooksLikeHelp() {
+    Window env;
+    PlaySound = kTrue;
+    const QImage helped = picture(QStringLiteral(":/pictures/helped.svg"), QSize(40, 40)).toImage();
+    QTest::mouseClick(env.w->PicBut[2], Qt::LeftButton);
+    env.scheduler.advance(200);
+    QVERIFY(env.w->imgJaNein[0]->isVisible());
+    QCOMPARE(env.w->imgJaNein[0]->pixmap().toImage(), helped);
+    QCOMPARE(wavIds(env.sound.played).last(), 106);
+    QVERIFY(env.awaitTask());
+    env.random.pushInt(1, 12, 1); // praise 101
+    const auto before = env.sound.played.size();
+    QTest::keyClicks(env.w->txtErgebnis, QString::number(env.answer()));
+    QTest::keyClick(env.w->txtErgebnis, Qt::Key_Return);
+    QVERIFY(env.w->imgJaNein[0]->isVisible());
+    QVERIFY(env.w->imgJaNein[0]->pixmap().toImage() != helped);
+    QCOMPARE(wavIds(env.sound.played).value(before), 101);
+}
+
 #include "tst_gamewindow.moc"

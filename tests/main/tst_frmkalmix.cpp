@@ -1,4 +1,5 @@
 #include "engine/practicelog.h"
+#include "main/boardhint.h"
 #include "main/frmkalmix.h"
 #include "main/layout.h"
 #include "services/lang.h"
@@ -102,6 +103,7 @@ private Q_SLOTS:
     void questionStaysOnOneLine();
     void windowFitsTheScreen();
     void firstLayoutAtLargeFonts();
+    void firstStartHint();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -406,4 +408,18 @@ void TestFrmKalmix::firstLayoutAtLargeFonts() {
 }
 
 QTEST_MAIN(TestFrmKalmix)
+// A first start's board points at the start button in the current language until the first
+// player exists.
+void TestFrmKalmix::firstStartHint() {
+    WindowEnv env;
+    BoardHint* hint = env.window->firstStartHint();
+    QVERIFY(hint->isVisible());
+    QCOMPARE(hint->text(), u"Drück auf den grünen Knopf, dann geht es los!"_qs);
+    QTest::mouseClick(env.window->PicBut[16], Qt::LeftButton); // French
+    QCOMPARE(hint->text(), GetLang(6261));
+    savePlayers({QStringLiteral("Name1"), QStringLiteral("Anna")}, QStringLiteral("Anna"));
+    env.window->ComboAktualisieren();
+    QVERIFY(!hint->isVisible());
+}
+
 #include "tst_frmkalmix.moc"

@@ -645,6 +645,22 @@ private Q_SLOTS:
         QVERIFY(f.messages.isEmpty() && f.errors.isEmpty());
     }
 
+    // The number pad is off for a player without its key; ticked on the last page it is stored
+    // in the player's section and loaded again.
+    void numberPadTickBox() {
+        Wizard f(kBase);
+        QVERIFY(!f.w->chkZiffernblock->isChecked());
+        QCOMPARE(Ziffernblock, kFalse);
+        QVERIFY(f.show());
+        f.w->chkZiffernblock->setChecked(true);
+        f.click(f.w->cmdOptOK);
+        QCOMPARE(Ziffernblock, kTrue);
+        QCOMPARE(f.section("Anna"), crlf(kAnna + "Ziffernblock= 1\n"));
+        f.reload();
+        QVERIFY(f.w->chkZiffernblock->isChecked());
+        QCOMPARE(Ziffernblock, kTrue);
+    }
+
     void shortStoredTickStrings() {
         // Nothing stored for Anna but a short symbol string: defaults everywhere else.
         Wizard f("[Optionen]\nPlaySound=-1\n[Benutzer]\nName1=Anna\naktiv=Anna\n[Anna]\n"

@@ -1,6 +1,7 @@
 // Starts the main window with a sample player and plays into a game, for screenshots:
 //   shot_game KIND [wrong|right] [LANGUAGE_BASE]
-// The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s.
+// The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s; "pad"
+// shows the number pad, "firststart" the board before the first player.
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
@@ -35,6 +36,11 @@ int main(int argc, char* argv[]) {
     }
     frmKalmix window;
     Gestartet = true;
+    if (action == "firststart") {
+        // The board of a first start: no player yet (run it where no settings file is).
+        window.show();
+        return app.exec();
+    }
     aktiv = QStringLiteral("Anna");
     Uebung = static_cast<std::int16_t>(kind);
     MaxSum = kind <= 1 ? 9 : 20;
@@ -52,6 +58,7 @@ int main(int argc, char* argv[]) {
     AufgZahl = 10;
     Animation = Hilfe = kTrue;
     PlaySound = kFalse;
+    Ziffernblock = truth(action == "pad");
 
     window.show();
     QTimer::singleShot(300, &window, [&] { window.PicBut_Click(0); });
