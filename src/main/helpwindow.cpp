@@ -5,6 +5,7 @@
 #include "services/lang.h"
 #include "services/pictures.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QTextBrowser>
@@ -64,8 +65,14 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent) {
 }
 
 QUrl HelpWindow::indexPage(int sprachBasis) {
-    return QUrl(sprachBasis == 0 ? QStringLiteral("qrc:/help/de/index.html")
-                                 : QStringLiteral("qrc:/help/en/index.html"));
+    // One folder of pages per language, in the order of the language digits.
+    static const char* const folders[] = {"de", "en", "sv", "it", "es", "nb", "fr"};
+    const int digit = sprachBasis / 1000;
+    QString page = QStringLiteral("/help/%1/index.html")
+                       .arg(QLatin1String(digit >= 0 && digit < 7 ? folders[digit] : "en"));
+    if (!QFile::exists(QLatin1Char(':') + page)) // a language without pages reads English
+        page = QStringLiteral("/help/en/index.html");
+    return QUrl(QStringLiteral("qrc:") + page);
 }
 
 void HelpWindow::showIndex(int sprachBasis) {

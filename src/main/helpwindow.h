@@ -7,14 +7,14 @@ class QToolButton;
 
 namespace kalmix {
 
-// The online help: pages compiled into the program, in German or English (the other
-// languages read the English pages). It stays open beside the game.
+// The online help: pages compiled into the program, one folder per language (the German
+// pages have German file names, the others the English ones). It stays open beside the game.
 class HelpWindow : public QDialog {
     Q_OBJECT
 public:
     explicit HelpWindow(QWidget* parent = nullptr);
 
-    // The start page for a language base (0 German, others English).
+    // The start page for a language base (0 German, 1000 English, ... 6000 French).
     static QUrl indexPage(int sprachBasis);
     void showIndex(int sprachBasis);
 

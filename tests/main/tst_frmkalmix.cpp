@@ -1,6 +1,7 @@
 #include "engine/practicelog.h"
 #include "main/boardhint.h"
 #include "main/frmkalmix.h"
+#include "main/helpwindow.h"
 #include "main/layout.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
@@ -104,6 +105,7 @@ private Q_SLOTS:
     void windowFitsTheScreen();
     void firstLayoutAtLargeFonts();
     void firstStartHint();
+    void helpInEveryLanguage();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -405,6 +407,39 @@ void TestFrmKalmix::firstLayoutAtLargeFonts() {
     in.panel = w.lblButBack->size();
     in.stripWidth = px(540);
     QCOMPARE(w.picTafel->x(), formLayout(in).board.x());
+}
+
+// Every language has its own help: the start page lies in the language's folder, and from it
+// the links reach six pages there; every link and picture of a page leads somewhere real.
+void TestFrmKalmix::helpInEveryLanguage() {
+    const QStringList folders = {QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("sv"),
+                                 QStringLiteral("it"), QStringLiteral("es"), QStringLiteral("nb"),
+                                 QStringLiteral("fr")};
+    const QRegularExpression ref(QStringLiteral("(?:href|src)=\"([^\"#]+)\""));
+    for (int digit = 0; digit < folders.size(); ++digit) {
+        const QUrl index = HelpWindow::indexPage(digit * 1000);
+        const QString folder = QStringLiteral(":/help/") + folders[digit] + QLatin1Char('/');
+        QCOMPARE(index.path(),
+                 QStringLiteral("/help/") + folders[digit] + QStringLiteral("/index.html"));
+        QStringList pages = {QStringLiteral("index.html")};
+        for (int i = 0; i < pages.size(); ++i) {
+            QFile file(folder + pages[i]);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            const QString html = QString::fromUtf8(file.readAll());
+            for (const auto& m : ref.globalMatch(html)) {
+                const QString target = m.captured(1);
+                if (target.startsWith(QLatin1String("qrc:")))
+                    QVERIFY2(QFile::exists(target.mid(3)),
+                             qPrintable(file.fileName() + QLatin1Char(' ') + target));
+                else if (target.startsWith(QLatin1String("../")))
+                    QVERIFY2(QFile::exists(QStringLiteral(":/help/") + target.mid(3)),
+                             qPrintable(target));
+                else if (!target.contains(QLatin1Char(':')) && !pages.contains(target))
+                    pages << target;
+            }
+        }
+        QCOMPARE(pages.size(), 6);
+    }
 }
 
 QTEST_MAIN(TestFrmKalmix)
