@@ -2,19 +2,20 @@
 # the install rules, with the libraries it needs found by dpkg-shlibdeps.
 include(GNUInstallDirs)
 
-# Debian keeps a package's copyright and change log in /usr/share/doc/<package>, the log
-# compressed reproducibly (no name or time stamp in the gzip header).
+# Debian keeps a package's copyright and change log in /usr/share/doc/<package>; the change log
+# and the manual page are compressed reproducibly (no name or time stamp in the gzip header).
 set(KALMIX_LINUX ${PROJECT_SOURCE_DIR}/resources/linux)
-set(KALMIX_PACKAGE_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kalmix)
-set(KALMIX_CHANGELOG_GZ ${PROJECT_BINARY_DIR}/changelog.gz)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KALMIX_LINUX}/changelog)
-execute_process(COMMAND gzip -9 -n -c ${KALMIX_LINUX}/changelog
-                OUTPUT_FILE ${KALMIX_CHANGELOG_GZ} RESULT_VARIABLE gzip_result)
-if(NOT gzip_result EQUAL 0)
-    message(FATAL_ERROR "Cannot compress ${KALMIX_LINUX}/changelog")
-endif()
-install(FILES ${KALMIX_LINUX}/copyright ${KALMIX_CHANGELOG_GZ}
-        DESTINATION ${KALMIX_PACKAGE_DOCDIR})
+foreach(name changelog kalmix.1)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${KALMIX_LINUX}/${name})
+    execute_process(COMMAND gzip -9 -n -c ${KALMIX_LINUX}/${name}
+                    OUTPUT_FILE ${PROJECT_BINARY_DIR}/${name}.gz RESULT_VARIABLE gzip_result)
+    if(NOT gzip_result EQUAL 0)
+        message(FATAL_ERROR "Cannot compress ${KALMIX_LINUX}/${name}")
+    endif()
+endforeach()
+install(FILES ${KALMIX_LINUX}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kalmix)
+install(FILES ${PROJECT_BINARY_DIR}/kalmix.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_PACKAGE_NAME kalmix)
 set(CPACK_PACKAGE_VENDOR "The Kalmix developers")

@@ -45,6 +45,7 @@ for f in usr/bin/kalmix \
          usr/share/icons/hicolor/scalable/apps/org.example.kalmix.svg \
          usr/share/metainfo/org.example.kalmix.metainfo.xml \
          usr/share/doc/kalmix/copyright usr/share/doc/kalmix/changelog.gz \
+         usr/share/man/man1/kalmix.1.gz \
          usr/share/doc/Kalmix/readme.txt usr/share/doc/Kalmix/liesmich.txt; do
     [ -f "$root/$f" ] || fail "$f is not installed"
 done
