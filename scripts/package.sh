@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package kalmix_<version>_<arch>.deb in build/ (installing what it needs),
 # checks it with lintian, and installs it into a throw-away root to check what it holds and
-# that the packages it depends on are known to this machine.
+# that the packages it depends on are installed on this machine. With --no-setup it packages the
+# build that is there (as CI does after scripts/test.sh) instead of installing and building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" != "--no-setup" ]; then
