@@ -55,6 +55,7 @@ void Game::writeLog(const QString& line) {
 
 void Game::Start_Click() {
     abandon();
+    m_wrong = m_helped = 0;
     startGame().start();
 }
 
@@ -303,6 +304,7 @@ Async Game::answer() {
         co_return;
     }
     if (!right) {
+        ++m_wrong;
         if (!p.run(4, {
                           [&] { m_board.setNumber(QString::number(Geloest)); },
                           [&] { m_board.showJaNein(1, true); },
@@ -373,16 +375,19 @@ Async Game::answer() {
             stopGame();
             co_return;
         }
-    } else if (!p.run(16, {
-                              [&] {
-                                  if (LogFile)
-                                      writeLog(logNoteLine(clock().now(), m_board.taskText(),
-                                                           m_board.answerText(), langText(131)));
-                              },
-                              [&] { HilfeBenutzt = false; },
-                          })) {
-        stopGame();
-        co_return;
+    } else {
+        ++m_helped;
+        if (!p.run(16, {
+                           [&] {
+                               if (LogFile)
+                                   writeLog(logNoteLine(clock().now(), m_board.taskText(),
+                                                        m_board.answerText(), langText(131)));
+                           },
+                           [&] { HilfeBenutzt = false; },
+                       })) {
+            stopGame();
+            co_return;
+        }
     }
     bool over = false;
     // A task count lowered in the settings window below the tasks solved ends the game too.
@@ -435,6 +440,9 @@ Async Game::gameEnd() {
         stopGame();
         co_return;
     }
+    RoundSummary s = summary();
+    s.timeUp = StartTimer.has_value();
+    reportRound(s);
     co_await m_waits.wait(0.1);
 }
 

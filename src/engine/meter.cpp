@@ -48,6 +48,9 @@ void Game::timerTick(quint64 epoch) {
         return;
     scheduleTick(epoch, 1000);
     Timer1_Timer();
+    if (m_running && StartTimer && epoch == m_timerEpoch &&
+        clock().monotonicMs() / 1000.0 - *StartTimer >= Zeit)
+        timeUp();
 }
 
 void Game::Timer1_Timer() {

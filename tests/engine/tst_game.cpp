@@ -73,6 +73,11 @@ private Q_SLOTS:
     void practiceLogOff();
     void closedLogIsReopened();
     void twoGamesTwoHeaders();
+
+    void roundFigures_data();
+    void roundFigures();
+    void timeUpEndsTheRoundAtOnce_data();
+    void timeUpEndsTheRoundAtOnce();
 };
 
 void TestGame::initTestCase() {
@@ -222,8 +227,9 @@ void TestGame::gameEnds_data() {
     QTest::newRow("count mode, ten solved") << 2 << 10 << 0 << u"r r r r r r r r r r"_qs;
     QTest::newRow("count mode, help answers never count") << 3 << 2 << 0 << u"h r h h r"_qs;
     QTest::newRow("count mode, wrong answers repeat the task") << 4 << 1 << 0 << u"w w r"_qs;
-    QTest::newRow("time mode, right answer after the time") << 5 << 0 << 60 << u"+59 r w w r"_qs;
-    QTest::newRow("time mode, help answer after the time") << 6 << 0 << 60 << u"+60 h"_qs;
+    QTest::newRow("time mode, the time runs out") << 5 << 0 << 60 << u"+55 r w w r +5"_qs;
+    QTest::newRow("time mode, the time runs out after a help answer")
+        << 6 << 0 << 60 << u"+59 h +2"_qs;
     QTest::newRow("counting pictures") << 0 << 3 << 0 << u"r w r r"_qs;
     QTest::newRow("symbol addition") << 1 << 2 << 0 << u"r h r"_qs;
 }
@@ -274,14 +280,16 @@ void TestGame::timeLimit_data() {
     QTest::addColumn<int>("startMs"); // on the monotonic clock
     QTest::addColumn<int>("answerAtMs");
     QTest::addColumn<bool>("ends");
-    QTest::newRow("at 59 s another task") << 0 << 59'000 << false;
-    QTest::newRow("just before 60 s another task") << 4'000'000 << 59'999 << false;
+    // The next task comes a second later, still within the time.
+    QTest::newRow("at 58 s another task") << 0 << 58'000 << false;
+    QTest::newRow("just before 59 s another task") << 4'000'000 << 58'999 << false;
     QTest::newRow("at 60 s the end") << 0 << 60'000 << true;
     QTest::newRow("at 60 s the end, clock not at 0") << 4'000'000 << 60'000 << true;
     QTest::newRow("long after the time the end") << 0 << 95'000 << true;
 }
 
-// A time-limited game of 60 seconds ends with the first right answer at or after second 60.
+// A time-limited game of 60 seconds ends at second 60; a right answer before leads to the next
+// task.
 void TestGame::timeLimit() {
     QFETCH(int, startMs);
     QFETCH(int, answerAtMs);
@@ -292,6 +300,11 @@ void TestGame::timeLimit() {
     f.env.clock.mono = startMs;
     f.game.Start_Click();
     f.scheduler.advance(answerAtMs);
+    if (ends) { // the clock's tick at the limit closed the answer box already
+        QVERIFY(!f.game.running());
+        QVERIFY(!f.board.answerVisible);
+        return;
+    }
     QVERIFY(f.driver.awaitingAnswer());
     f.answerRight();
     QCOMPARE(f.game.running(), !ends);
@@ -702,7 +715,7 @@ void TestGame::meterStaysStill_data() {
     QTest::addColumn<int>("seconds");
     QTest::addColumn<QString>("script");
     QTest::newRow("count mode, animation off") << false << 0 << u"r r w r h r"_qs;
-    QTest::newRow("time mode, animation off") << false << 60 << u"+20 r +20 r +25 r"_qs;
+    QTest::newRow("time mode, animation off") << false << 60 << u"+20 r +20 r +15 r"_qs;
     QTest::newRow("count mode, help answers") << true << 0 << u"h h h"_qs;
 }
 
@@ -912,6 +925,99 @@ void TestGame::twoGamesTwoHeaders() {
                                         QString(), u"10:00:00\t"_qs + first, QString(),
                                         u"07.12.2026 10:05:00         Anna"_qs, QString(),
                                         u"10:05:00\t"_qs + second}));
+}
+
+// ---------------------------------------------------------------- end of a round
+
+void TestGame::roundFigures_data() {
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QList<int>>("figures"); // solved, wrong, helped, stars
+    QTest::newRow("clean") << 5 << u"r r r r r"_qs << QList<int>{5, 0, 0, 3};
+    QTest::newRow("one wrong is always allowed") << 2 << u"w r r"_qs << QList<int>{2, 1, 0, 2};
+    QTest::newRow("one help is always allowed") << 2 << u"h r r"_qs << QList<int>{2, 0, 1, 2};
+    QTest::newRow("a fifth of ten")
+        << 10 << u"w r r r r r h r r r r r"_qs << QList<int>{10, 1, 1, 2};
+    QTest::newRow("more than a fifth") << 5 << u"w r r h r r w r"_qs << QList<int>{5, 2, 1, 1};
+}
+
+// The round counts its wrong and helped answers; the summary comes once, at the end, and the
+// practice log gets no line of it.
+void TestGame::roundFigures() {
+    QFETCH(int, tasks);
+    QFETCH(QString, script);
+    QFETCH(QList<int>, figures);
+    Fixture f;
+    AufgZahl = static_cast<std::int16_t>(tasks);
+    Hilfe = kTrue;
+    LogFile = kTrue;
+    QList<RoundSummary> ended;
+    f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
+    f.game.Start_Click();
+    f.scheduler.advance(7000);
+    play(f, script, false);
+    f.scheduler.runAll();
+    QVERIFY(!f.game.running());
+    QCOMPARE(ended.size(), 1);
+    const RoundSummary& s = ended[0];
+    QCOMPARE((QList<int>{s.solved, s.wrong, s.helped, roundStars(s)}), figures);
+    QVERIFY(!s.timeUp);
+    QVERIFY(s.seconds >= 7 && s.seconds < 7 + 3 * script.size());
+    QCOMPARE(f.logLines().size(), 3 + s.solved + s.wrong + s.helped); // header and answers
+    // The next round counts afresh.
+    f.game.Start_Click();
+    QCOMPARE(f.game.summary().wrong + f.game.summary().helped, 0);
+}
+
+void TestGame::timeUpEndsTheRoundAtOnce_data() {
+    QTest::addColumn<QString>("action"); // done just before the limit
+    QTest::addColumn<int>("atMs");
+    QTest::addColumn<QList<int>>("figures"); // solved, helped
+    QTest::newRow("answer typed, not entered") << u"type"_qs << 29'500 << QList<int>{1, 0};
+    QTest::newRow("right answer judged before") << u"right"_qs << 29'500 << QList<int>{2, 0};
+    QTest::newRow("light bulb's answer pending") << u"help"_qs << 29'900 << QList<int>{1, 0};
+}
+
+// At the limit the answer box closes with the end sound, whatever it holds is not judged, and
+// the summary says the time is up.
+void TestGame::timeUpEndsTheRoundAtOnce() {
+    QFETCH(QString, action);
+    QFETCH(int, atMs);
+    QFETCH(QList<int>, figures);
+    Fixture f;
+    Zeit = 30;
+    AufgZahl = 0;
+    Hilfe = PlaySound = LogFile = kTrue;
+    Animation = kFalse;
+    QList<RoundSummary> ended;
+    f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
+    f.game.Start_Click();
+    play(f, u"r"_qs);
+    f.scheduler.advance(atMs - f.env.clock.mono);
+    QVERIFY(f.driver.awaitingAnswer());
+    if (action == u"type")
+        f.driver.type(u"7"_qs);
+    else if (action == u"right")
+        f.answerRight();
+    else
+        f.game.Loesung_Click();
+    const int logged = f.logLines().size();
+    f.env.sound.played.clear();
+    f.scheduler.advance(30'000 - f.env.clock.mono);
+    QVERIFY(!f.game.running());
+    QVERIFY(!f.board.answerVisible);
+    QVERIFY(!f.board.preview);
+    QVERIFY(f.board.enabled(kStart));
+    QVERIFY(!f.board.enabled(kSolution));
+    QCOMPARE(f.sounds(), QList<int>{107});
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(ended[0].timeUp);
+    QCOMPARE(ended[0].seconds, 30);
+    QCOMPARE((QList<int>{ended[0].solved, ended[0].helped}), figures);
+    f.scheduler.runAll();
+    f.driver.enter();
+    QCOMPARE(f.logLines().size(), logged); // nothing judged after the limit
+    QCOMPARE(ended.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestGame)

@@ -1,0 +1,37 @@
+// The end of a round: its figures, and a time limit that runs out.
+#include "engine/game.h"
+
+#include "engine/board.h"
+#include "services/clock.h"
+#include "services/sound.h"
+#include "settings/record.h"
+
+#include <cmath>
+
+namespace kalmix {
+
+RoundSummary Game::summary() const {
+    RoundSummary s;
+    s.solved = Geloest;
+    s.wrong = m_wrong;
+    s.helped = m_helped;
+    s.seconds = static_cast<int>(std::floor(elapsedSeconds()));
+    return s;
+}
+
+void Game::timeUp() {
+    RoundSummary s = summary();
+    s.timeUp = true;
+    s.seconds = Zeit; // the clock may be a tick past the limit
+    stopGame();
+    if (PlaySound)
+        PlayWAV(107);
+    reportRound(s);
+}
+
+void Game::reportRound(RoundSummary s) {
+    if (roundEnded)
+        roundEnded(s);
+}
+
+} // namespace kalmix
