@@ -18,6 +18,7 @@ namespace kalmix {
 
 class frmUebung;
 class HelpWindow;
+class RoundSummaryPanel;
 
 // The main window: the board with the task frame, the panel with the count and the clock,
 // the pencil bar with its figure and the toolbar. It shows the game (it is the game's Board)
@@ -49,6 +50,8 @@ public:
     // "mailto:", the support address, "?Subject=" and the program title.
     static QString emailAddress();
     HelpWindow* helpWindow() const { return m_help; }
+    // The summary shown on the board at the end of a round.
+    RoundSummaryPanel* roundSummary() const { return m_summary; }
     // Places the board, the panel, the bar with its figure and the toolbar for the window's
     // size; nothing while the window is minimized.
     void Form_Resize();
@@ -136,6 +139,7 @@ private:
     Game m_game;
     frmUebung* m_uebung = nullptr;
     HelpWindow* m_help = nullptr;
+    RoundSummaryPanel* m_summary = nullptr;
     bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;

@@ -1,6 +1,7 @@
 #include "engine/practicelog.h"
 #include "main/frmkalmix.h"
 #include "main/layout.h"
+#include "main/roundsummary.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
@@ -75,6 +76,22 @@ struct WindowEnv : TestEnv {
         return a * b;
     }
 
+    // Plays a round of two tasks: one wrong answer, one light bulb, two right answers.
+    void playShortRound() {
+        AufgZahl = 2;
+        Hilfe = kTrue;
+        QTest::mouseClick(window->PicBut[0], Qt::LeftButton);
+        QVERIFY(awaitTask());
+        typeAnswer(answerOnBoard() + 1);
+        QVERIFY(awaitTask());
+        QTest::mouseClick(window->PicBut[2], Qt::LeftButton);
+        QVERIFY(awaitTask());
+        typeAnswer(answerOnBoard());
+        QVERIFY(awaitTask());
+        typeAnswer(answerOnBoard());
+        scheduler.advance(2000);
+    }
+
     void typeAnswer(long long value) {
         QTest::keyClicks(window->txtErgebnis, QString::number(value));
         QTest::keyClick(window->txtErgebnis, Qt::Key_Return);
@@ -102,6 +119,9 @@ private Q_SLOTS:
     void questionStaysOnOneLine();
     void windowFitsTheScreen();
     void firstLayoutAtLargeFonts();
+    void roundSummaryOnTheBoard();
+    void roundSummaryGoesAway_data();
+    void roundSummaryGoesAway();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -403,6 +423,71 @@ void TestFrmKalmix::firstLayoutAtLargeFonts() {
     in.panel = w.lblButBack->size();
     in.stripWidth = px(540);
     QCOMPARE(w.picTafel->x(), formLayout(in).board.x());
+}
+
+// The end of a round shows its figures and stars on the board, in the current language.
+void TestFrmKalmix::roundSummaryOnTheBoard() {
+    WindowEnv env;
+    env.playShortRound();
+    RoundSummaryPanel* panel = env.window->roundSummary();
+    QVERIFY(panel->isVisible());
+    const QString text = panel->findChildren<QLabel*>().last()->text();
+    QVERIFY2(text.contains(u"Gelöste Aufgaben: 2"_qs) &&
+                 text.contains(u"Falsche Antworten: 1"_qs) &&
+                 text.contains(u"Hilfe von der Glühbirne: 1"_qs),
+             qPrintable(text));
+    QCOMPARE(panel->findChild<QLabel*>(u"stars"_qs)->text().count(QChar(0x2605)), 1);
+    QTest::mouseClick(env.window->PicBut[12], Qt::LeftButton); // Swedish: a click puts it away
+    QVERIFY(!panel->isVisible());
+    panel->showSummary(panel->shown());
+    QVERIFY(panel->findChildren<QLabel*>().last()->text().contains(u"Fel svar: 1"_qs));
+    // Play again: the same player's next round.
+    QTest::mouseClick(panel->playAgain(), Qt::LeftButton);
+    QVERIFY(!panel->isVisible());
+    QVERIFY(env.window->game().running());
+    QVERIFY(env.awaitTask());
+    QCOMPARE(env.window->game().summary().wrong, 0);
+}
+
+void TestFrmKalmix::roundSummaryGoesAway_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a letter") << u"a"_qs;
+    QTest::newRow("Enter on the focused start button") << u"enter"_qs;
+    QTest::newRow("the start button") << u"start"_qs;
+    QTest::newRow("the solution button") << u"solution"_qs;
+}
+
+// Whatever puts the summary away leaves a consistent board: a key is used up and starts
+// nothing, a new round starts cleanly, the solution button does nothing after the round.
+void TestFrmKalmix::roundSummaryGoesAway() {
+    QFETCH(QString, how);
+    WindowEnv env;
+    env.playShortRound();
+    RoundSummaryPanel* panel = env.window->roundSummary();
+    QVERIFY(panel->isVisible());
+    bool starts = false;
+    if (how == u"a") {
+        QTest::keyClick(env.window.get(), Qt::Key_A);
+    } else if (how == u"enter") {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                    : env.window.get(),
+                        Qt::Key_Return);
+    } else if (how == u"start") {
+        QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+        starts = true;
+    } else {
+        env.window->PicBut_Click(2);
+        QVERIFY(panel->isVisible()); // the button is disabled after a round
+        QTest::mouseClick(env.window->picTafel, Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    QVERIFY(!panel->isVisible());
+    QCOMPARE(env.window->game().running(), starts);
+    QCOMPARE(env.window->fraUebung->isVisible(), starts);
+    QCOMPARE(env.window->PicBut[0]->isEnabled(), !starts);
+    if (starts) {
+        QVERIFY(env.awaitTask());
+        QCOMPARE(env.window->lblNumber->text(), u"0"_qs);
+    }
 }
 
 QTEST_MAIN(TestFrmKalmix)
