@@ -164,8 +164,12 @@ Async Game::startGame() {
                                       [&] { enableTimer(true); },
                                       [&] { m_board.setKeyPreview(true); },
                                   });
-    if (!started)
+    if (!started) {
         stopGame();
+        co_return;
+    }
+    if (StartTimer && Zeit > 0)
+        m_board.setTime(countdownText(Zeit * 1000LL)); // the whole time is left
 }
 
 Async Game::UebungAusfuehren() {

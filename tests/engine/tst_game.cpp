@@ -127,7 +127,7 @@ void TestGame::gameStart() {
     QVERIFY(!f.board.enabled(kStart));
     QCOMPARE(f.board.enabled(kSolution), help);
     QCOMPARE(f.board.number, u"0"_qs);
-    QCOMPARE(f.board.time, u"00:00"_qs);
+    QCOMPARE(f.board.time, seconds ? u"01:00"_qs : u"00:00"_qs); // a time limit counts down
     QCOMPARE(f.board.meter, 600.0);
     QCOMPARE(int(f.game.Geloest), 0);
     QVERIFY(f.game.timerEnabled());
@@ -992,7 +992,10 @@ void TestGame::timeUpEndsTheRoundAtOnce() {
     QList<RoundSummary> ended;
     f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
     f.game.Start_Click();
+    QCOMPARE(f.board.time, u"00:30"_qs); // the clock counts down
     play(f, u"r"_qs);
+    f.scheduler.advance(28'000 - f.env.clock.mono);
+    QCOMPARE(f.board.time, u"00:02"_qs);
     f.scheduler.advance(atMs - f.env.clock.mono);
     QVERIFY(f.driver.awaitingAnswer());
     if (action == u"type")
@@ -1010,6 +1013,7 @@ void TestGame::timeUpEndsTheRoundAtOnce() {
     QVERIFY(f.board.enabled(kStart));
     QVERIFY(!f.board.enabled(kSolution));
     QCOMPARE(f.sounds(), QList<int>{107});
+    QCOMPARE(f.board.time, u"00:00"_qs);
     QCOMPARE(ended.size(), 1);
     QVERIFY(ended[0].timeUp);
     QCOMPARE(ended[0].seconds, 30);
