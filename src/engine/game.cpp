@@ -403,6 +403,7 @@ Async Game::answer() {
         co_return;
     }
     if (over) {
+        co_await lastWalk(true);
         co_await gameEnd();
         co_return;
     }

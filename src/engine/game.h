@@ -112,6 +112,8 @@ private:
     // whatever it holds is not judged.
     void timeUp();
     void reportRound(RoundSummary s);
+    // The figure's last walk, to the pencil's tip; with a cheer when the round was finished.
+    Async lastWalk(bool cheer);
     Async Sequenz(int nummer, int ziel);
     std::int16_t drawFactor() const; // from the chosen factors
     int drawSymbol() const;          // from the chosen symbols

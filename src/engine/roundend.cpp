@@ -2,6 +2,7 @@
 #include "engine/game.h"
 
 #include "engine/board.h"
+#include "engine/gameparts.h"
 #include "services/clock.h"
 #include "services/sound.h"
 #include "settings/record.h"
@@ -27,6 +28,16 @@ void Game::timeUp() {
     if (PlaySound)
         PlayWAV(107);
     reportRound(s);
+    lastWalk(false).start(); // quietly: the end sound is playing
+}
+
+Async Game::lastWalk(bool cheer) {
+    if (!Animation)
+        co_return; // the figure only moves with the animation on
+    // Where the figure stands on the pencil's tip, as a share of the bar from its left edge.
+    constexpr double kTip = 0.93;
+    co_await Sequenz(cheer ? 2 : 1,
+                     gameparts::roundEven(m_board.barLeft() + kTip * m_board.barWidth()));
 }
 
 void Game::reportRound(RoundSummary s) {
