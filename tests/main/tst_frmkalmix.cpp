@@ -6,6 +6,7 @@
 #include "services/resfiles.h"
 #include "services/settings.h"
 #include "services/twips.h"
+#include "settings/frmuebung.h"
 #include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
@@ -21,6 +22,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -455,6 +457,9 @@ void TestFrmKalmix::roundSummaryGoesAway_data() {
     QTest::newRow("Enter on the focused start button") << u"enter"_qs;
     QTest::newRow("the start button") << u"start"_qs;
     QTest::newRow("the solution button") << u"solution"_qs;
+    QTest::newRow("a player picked in the list") << u"pick"_qs;
+    QTest::newRow("the end button, answered No") << u"end"_qs;
+    QTest::newRow("the settings window, cancelled") << u"settings"_qs;
 }
 
 // Whatever puts the summary away leaves a consistent board: a key is used up and starts
@@ -475,6 +480,29 @@ void TestFrmKalmix::roundSummaryGoesAway() {
     } else if (how == u"start") {
         QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
         starts = true;
+    } else if (how == u"pick") {
+        SaveIni(u"Benutzer"_qs, u"Name1"_qs, u"Anna"_qs);
+        env.window->ComboAktualisieren();
+        env.window->cmbName->setCurrentIndex(0);
+        env.window->cmbName_Click();
+        starts = true;
+    } else if (how == u"end") {
+        env.answers.append(MsgResult::No);
+        QTest::mouseClick(env.window->PicBut[1], Qt::LeftButton);
+        QVERIFY(env.window->isVisible());
+    } else if (how == u"settings") {
+        QTimer closer; // as soon as the window is shown
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            auto* wizard = qobject_cast<frmUebung*>(QApplication::activeModalWidget());
+            if (!wizard)
+                return;
+            closer.stop();
+            QTest::mouseClick(wizard->cmdCancel, Qt::LeftButton);
+            wizard->hide(); // never wait for a window that stays
+        });
+        closer.start();
+        env.window->PicBut_Click(3);
     } else {
         env.window->PicBut_Click(2);
         QVERIFY(panel->isVisible()); // the button is disabled after a round
@@ -483,9 +511,11 @@ void TestFrmKalmix::roundSummaryGoesAway() {
     QVERIFY(!panel->isVisible());
     QCOMPARE(env.window->game().running(), starts);
     QCOMPARE(env.window->fraUebung->isVisible(), starts);
-    QCOMPARE(env.window->PicBut[0]->isEnabled(), !starts);
+    if (!starts)
+        QVERIFY(env.window->PicBut[0]->isEnabled());
     if (starts) {
         QVERIFY(env.awaitTask());
+        QVERIFY(!env.window->PicBut[0]->isEnabled());
         QCOMPARE(env.window->lblNumber->text(), u"0"_qs);
     }
 }
