@@ -58,6 +58,7 @@ void Game::writeLog(const QString& line) {
 
 void Game::Start_Click() {
     abandon();
+    m_wrong = m_helped = 0;
     startGame().start();
 }
 
@@ -166,8 +167,12 @@ Async Game::startGame() {
                                       [&] { enableTimer(true); },
                                       [&] { m_board.setKeyPreview(true); },
                                   });
-    if (!started)
+    if (!started) {
         stopGame();
+        co_return;
+    }
+    if (StartTimer && Zeit > 0)
+        m_board.setTime(countdownText(Zeit * 1000LL)); // the whole time is left
 }
 
 Async Game::UebungAusfuehren() {
@@ -306,6 +311,7 @@ Async Game::answer() {
         co_return;
     }
     if (!right) {
+        ++m_wrong;
         if (!p.run(4, {
                           [&] { m_board.setNumber(QString::number(Geloest)); },
                           [&] { m_board.showJaNein(1, true); },
@@ -385,16 +391,19 @@ Async Game::answer() {
             stopGame();
             co_return;
         }
-    } else if (!p.run(16, {
-                              [&] {
-                                  if (LogFile)
-                                      writeLog(logNoteLine(clock().now(), m_board.taskText(),
-                                                           m_board.answerText(), langText(131)));
-                              },
-                              [&] { HilfeBenutzt = false; },
-                          })) {
-        stopGame();
-        co_return;
+    } else {
+        ++m_helped;
+        if (!p.run(16, {
+                           [&] {
+                               if (LogFile)
+                                   writeLog(logNoteLine(clock().now(), m_board.taskText(),
+                                                        m_board.answerText(), langText(131)));
+                           },
+                           [&] { HilfeBenutzt = false; },
+                       })) {
+            stopGame();
+            co_return;
+        }
     }
     bool over = false;
     // A task count lowered in the settings window below the tasks solved ends the game too.
@@ -406,6 +415,7 @@ Async Game::answer() {
         co_return;
     }
     if (over) {
+        co_await lastWalk(true);
         co_await gameEnd();
         co_return;
     }
@@ -447,6 +457,9 @@ Async Game::gameEnd() {
         stopGame();
         co_return;
     }
+    RoundSummary s = summary();
+    s.timeUp = StartTimer.has_value();
+    reportRound(s);
     co_await m_waits.wait(0.1);
 }
 

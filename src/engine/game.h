@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/async.h"
+#include "engine/roundsummary.h"
 #include "engine/shownboard.h"
 
 #include <QString>
@@ -52,6 +53,12 @@ public:
     // player list is refilled when a name was entered.
     std::function<void()> showSettingsWizard;
     std::function<void()> ComboAktualisieren;
+    // A round has ended: its last task was solved or its time ran out. Not called for a game
+    // that is abandoned or stopped by a fault.
+    std::function<void(const RoundSummary&)> roundEnded;
+
+    // The figures of the round so far.
+    RoundSummary summary() const;
 
     // Game state.
     std::int16_t Ergebnis = 0;        // the expected answer; carries over from task to task
@@ -101,6 +108,12 @@ private:
     Async answer();
     Async solutionHelp();
     Async gameEnd();
+    // A time-limited round whose time has run out ends at once: the answer box closes and
+    // whatever it holds is not judged.
+    void timeUp();
+    void reportRound(RoundSummary s);
+    // The figure's last walk, to the pencil's tip; with a cheer when the round was finished.
+    Async lastWalk(bool cheer);
     Async Sequenz(int nummer, int ziel);
     std::int16_t drawFactor() const; // from the chosen factors
     int drawSymbol() const;          // from the chosen symbols
@@ -114,6 +127,8 @@ private:
     ShownBoard m_board;
     WaitGroup m_waits;
     std::optional<Pause> m_pause;
+    int m_wrong = 0;          // wrong answers in this round
+    int m_helped = 0;         // answers the light bulb filled in this round
     bool m_taskReady = false; // the last task's answer box was opened
     bool m_running = false;
     bool m_judging = false;

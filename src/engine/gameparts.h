@@ -2,6 +2,7 @@
 
 // What the game's source files share.
 
+#include <QString>
 #include <cmath>
 
 namespace kalmix::gameparts {
@@ -15,6 +16,15 @@ constexpr int kHelp = 4;
 // Rounds halves to the even neighbour.
 inline int roundEven(double v) {
     return static_cast<int>(std::nearbyint(v));
+}
+
+// The clock of a time-limited round counts down: minutes and seconds left, a started second
+// counting as a whole one, so that it shows 00:00 only when the time is up.
+inline QString countdownText(long long msLeft) {
+    const long long s = msLeft <= 0 ? 0 : (msLeft + 999) / 1000;
+    return QStringLiteral("%1:%2")
+        .arg(s / 60 % 100, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace kalmix::gameparts

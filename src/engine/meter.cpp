@@ -48,6 +48,9 @@ void Game::timerTick(quint64 epoch) {
         return;
     scheduleTick(epoch, 1000);
     Timer1_Timer();
+    if (m_running && StartTimer && epoch == m_timerEpoch &&
+        clock().monotonicMs() / 1000.0 - *StartTimer >= Zeit)
+        timeUp();
 }
 
 void Game::Timer1_Timer() {
@@ -57,6 +60,10 @@ void Game::Timer1_Timer() {
                 if (!StartZeit)
                     return;
                 const qint64 ms = std::max<qint64>(0, clock().monotonicMs() - *StartZeit);
+                if (StartTimer && Zeit > 0) { // a time-limited round shows the time left
+                    m_board.setTime(countdownText(Zeit * 1000LL - ms));
+                    return;
+                }
                 const QString hms = QTime(0, 0)
                                         .addMSecs(ms % (24 * 3600 * 1000LL))
                                         .toString(QStringLiteral("HH:mm:ss"));

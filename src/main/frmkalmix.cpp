@@ -7,6 +7,7 @@
 #include "main/helpwindow.h"
 #include "main/layout.h"
 #include "main/qttexts.h"
+#include "main/roundsummary.h"
 #include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/lang.h"
@@ -50,6 +51,9 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     qApp->installEventFilter(this);
     m_game.showSettingsWizard = [this] { showSettingsWizard(); };
     m_game.ComboAktualisieren = [this] { ComboAktualisieren(); };
+    m_summary = new RoundSummaryPanel(picTafel);
+    m_summary->playAgainClicked = [this] { PicBut_Click(0); };
+    m_game.roundEnded = [this](const RoundSummary& s) { m_summary->showSummary(s); };
     Form_Load();
 }
 
@@ -167,9 +171,13 @@ void frmKalmix::Sprache() {
             [&] { useQtTranslations(SprachBasis); },
         });
     updateFirstStartHint();
+    if (m_summary)
+        m_summary->retranslate();
 }
 
 void frmKalmix::PicBut_Click(int index) {
+    if (index == 0 || index == 3)
+        m_summary->dismiss(); // a new round or the settings window: the last round's summary goes
     switch (index) {
     case 0:
         m_game.Start_Click();
@@ -246,6 +254,8 @@ bool frmKalmix::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- the board
 
 void frmKalmix::showTaskFrame(bool visible) {
+    if (visible)
+        m_summary->dismiss(); // a round has begun
     fraUebung->setVisible(visible);
     updateNumberPad();
 }

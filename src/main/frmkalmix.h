@@ -20,6 +20,7 @@ class frmUebung;
 class BoardHint;
 class NumberPad;
 class HelpWindow;
+class RoundSummaryPanel;
 
 // The main window: the board with the task frame, the panel with the count and the clock,
 // the pencil bar with its figure and the toolbar. It shows the game (it is the game's Board)
@@ -51,6 +52,8 @@ public:
     // "mailto:", the support address, "?Subject=" and the program title.
     static QString emailAddress();
     HelpWindow* helpWindow() const { return m_help; }
+    // The summary shown on the board at the end of a round.
+    RoundSummaryPanel* roundSummary() const { return m_summary; }
     // Places the board, the panel, the bar with its figure and the toolbar for the window's
     // size; nothing while the window is minimized.
     void Form_Resize();
@@ -149,6 +152,7 @@ private:
     HelpWindow* m_help = nullptr;
     NumberPad* m_pad = nullptr;
     BoardHint* m_hint = nullptr;
+    RoundSummaryPanel* m_summary = nullptr;
     bool m_aktiviert = false;
     bool m_keyPreview = false;
     double m_meterLeft = 0;

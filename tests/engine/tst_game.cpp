@@ -73,6 +73,11 @@ private Q_SLOTS:
     void practiceLogOff();
     void closedLogIsReopened();
     void twoGamesTwoHeaders();
+
+    void roundFigures_data();
+    void roundFigures();
+    void timeUpEndsTheRoundAtOnce_data();
+    void timeUpEndsTheRoundAtOnce();
 };
 
 void TestGame::initTestCase() {
@@ -122,7 +127,7 @@ void TestGame::gameStart() {
     QVERIFY(!f.board.enabled(kStart));
     QCOMPARE(f.board.enabled(kSolution), help);
     QCOMPARE(f.board.number, u"0"_qs);
-    QCOMPARE(f.board.time, u"00:00"_qs);
+    QCOMPARE(f.board.time, seconds ? u"01:00"_qs : u"00:00"_qs); // a time limit counts down
     QCOMPARE(f.board.meter, 600.0);
     QCOMPARE(int(f.game.Geloest), 0);
     QVERIFY(f.game.timerEnabled());
@@ -222,8 +227,9 @@ void TestGame::gameEnds_data() {
     QTest::newRow("count mode, ten solved") << 2 << 10 << 0 << u"r r r r r r r r r r"_qs;
     QTest::newRow("count mode, help answers never count") << 3 << 2 << 0 << u"h r h h r"_qs;
     QTest::newRow("count mode, wrong answers repeat the task") << 4 << 1 << 0 << u"w w r"_qs;
-    QTest::newRow("time mode, right answer after the time") << 5 << 0 << 60 << u"+59 r w w r"_qs;
-    QTest::newRow("time mode, help answer after the time") << 6 << 0 << 60 << u"+60 h"_qs;
+    QTest::newRow("time mode, the time runs out") << 5 << 0 << 60 << u"+55 r w w r +5"_qs;
+    QTest::newRow("time mode, the time runs out after a help answer")
+        << 6 << 0 << 60 << u"+59 h +2"_qs;
     QTest::newRow("counting pictures") << 0 << 3 << 0 << u"r w r r"_qs;
     QTest::newRow("symbol addition") << 1 << 2 << 0 << u"r h r"_qs;
 }
@@ -274,14 +280,16 @@ void TestGame::timeLimit_data() {
     QTest::addColumn<int>("startMs"); // on the monotonic clock
     QTest::addColumn<int>("answerAtMs");
     QTest::addColumn<bool>("ends");
-    QTest::newRow("at 59 s another task") << 0 << 59'000 << false;
-    QTest::newRow("just before 60 s another task") << 4'000'000 << 59'999 << false;
+    // The next task comes a second later, still within the time.
+    QTest::newRow("at 58 s another task") << 0 << 58'000 << false;
+    QTest::newRow("just before 59 s another task") << 4'000'000 << 58'999 << false;
     QTest::newRow("at 60 s the end") << 0 << 60'000 << true;
     QTest::newRow("at 60 s the end, clock not at 0") << 4'000'000 << 60'000 << true;
     QTest::newRow("long after the time the end") << 0 << 95'000 << true;
 }
 
-// A time-limited game of 60 seconds ends with the first right answer at or after second 60.
+// A time-limited game of 60 seconds ends at second 60; a right answer before leads to the next
+// task.
 void TestGame::timeLimit() {
     QFETCH(int, startMs);
     QFETCH(int, answerAtMs);
@@ -292,6 +300,11 @@ void TestGame::timeLimit() {
     f.env.clock.mono = startMs;
     f.game.Start_Click();
     f.scheduler.advance(answerAtMs);
+    if (ends) { // the clock's tick at the limit closed the answer box already
+        QVERIFY(!f.game.running());
+        QVERIFY(!f.board.answerVisible);
+        return;
+    }
     QVERIFY(f.driver.awaitingAnswer());
     f.answerRight();
     QCOMPARE(f.game.running(), !ends);
@@ -685,16 +698,26 @@ void TestGame::meterCountMode() {
         f.scheduler.advance(400);
         const bool special = solved % 5 == 0;
         const double d = targets[solved - 1] - x;
-        QCOMPARE(f.board.meterPictures, special ? (QList{104, 105, 101}) : (QList{102, 103, 101}));
-        QCOMPARE(f.board.meterMoves, (QList{x + d / 3, x + 2 * d / 3, x + d}));
+        QCOMPARE(f.board.meterPictures.mid(0, 3),
+                 special ? (QList{104, 105, 101}) : (QList{102, 103, 101}));
+        QCOMPARE(f.board.meterMoves.mid(0, 3), (QList{x + d / 3, x + 2 * d / 3, x + d}));
         const QList<int> played = f.sounds().mid(soundsBefore);
-        QCOMPARE(played.size(), (special ? 2 : 1) + (solved == 10 ? 1 : 0));
+        QCOMPARE(played.size(), special ? 2 : 1);
         if (special)
             QVERIFY2(played[1] >= 101 && played[1] <= 103, qPrintable(QString::number(played[1])));
         x = targets[solved - 1];
     }
+    // Then the figure walks on to the pencil's tip and cheers, and the round ends.
+    f.board.clearHistory();
+    const qsizetype soundsBefore = f.env.sound.played.size();
+    f.scheduler.advance(500);
     QVERIFY(!f.game.running());
-    QCOMPARE(f.board.meter, double(targets.last()));
+    QCOMPARE(f.board.meterPictures, (QList{105, 101}));
+    QCOMPARE(f.board.meter, std::nearbyint(barLeft + 0.93 * barWidth));
+    const QList<int> played = f.sounds().mid(soundsBefore);
+    QCOMPARE(played.size(), 2);
+    QVERIFY(played[0] >= 101 && played[0] <= 103);
+    QCOMPARE(played[1], 107);
 }
 
 void TestGame::meterStaysStill_data() {
@@ -702,7 +725,7 @@ void TestGame::meterStaysStill_data() {
     QTest::addColumn<int>("seconds");
     QTest::addColumn<QString>("script");
     QTest::newRow("count mode, animation off") << false << 0 << u"r r w r h r"_qs;
-    QTest::newRow("time mode, animation off") << false << 60 << u"+20 r +20 r +25 r"_qs;
+    QTest::newRow("time mode, animation off") << false << 60 << u"+20 r +20 r +15 r"_qs;
     QTest::newRow("count mode, help answers") << true << 0 << u"h h h"_qs;
 }
 
@@ -758,9 +781,13 @@ void TestGame::meterTimeMode() {
     f.answerRight(); // one solved: normal steps from now on
     f.board.clearHistory();
     f.scheduler.advance(70'000);
-    QCOMPARE(f.board.meterPictures.size(), 15 * 3); // steps at 12, 15, ... 54 s
+    // Steps at 12, 15, ... 54 s, and a quiet last walk to the tip when the time is up.
+    QCOMPARE(f.board.meterPictures.size(), 15 * 3 + 3);
+    QCOMPARE(f.board.meterPictures.mid(45), (QList{102, 103, 101}));
     QCOMPARE(f.board.meterPictures.mid(0, 3), (QList{102, 103, 101}));
-    QCOMPARE(f.board.meter, 5838.0); // 600 + 97 * 54; at 57 s the target passes 5880
+    QCOMPARE(f.board.meterMoves[f.board.meterMoves.size() - 4],
+             5838.0);                // 600 + 97 * 54; at 57 s the target passes 5880
+    QCOMPARE(f.board.meter, 6180.0); // 600 + 0.93 * 6000
 }
 
 // ---------------------------------------------------------------- practice log
@@ -912,6 +939,103 @@ void TestGame::twoGamesTwoHeaders() {
                                         QString(), u"10:00:00\t"_qs + first, QString(),
                                         u"07.12.2026 10:05:00         Anna"_qs, QString(),
                                         u"10:05:00\t"_qs + second}));
+}
+
+// ---------------------------------------------------------------- end of a round
+
+void TestGame::roundFigures_data() {
+    QTest::addColumn<int>("tasks");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QList<int>>("figures"); // solved, wrong, helped, stars
+    QTest::newRow("clean") << 5 << u"r r r r r"_qs << QList<int>{5, 0, 0, 3};
+    QTest::newRow("one wrong is always allowed") << 2 << u"w r r"_qs << QList<int>{2, 1, 0, 2};
+    QTest::newRow("one help is always allowed") << 2 << u"h r r"_qs << QList<int>{2, 0, 1, 2};
+    QTest::newRow("a fifth of ten")
+        << 10 << u"w r r r r r h r r r r r"_qs << QList<int>{10, 1, 1, 2};
+    QTest::newRow("more than a fifth") << 5 << u"w r r h r r w r"_qs << QList<int>{5, 2, 1, 1};
+}
+
+// The round counts its wrong and helped answers; the summary comes once, at the end, and the
+// practice log gets no line of it.
+void TestGame::roundFigures() {
+    QFETCH(int, tasks);
+    QFETCH(QString, script);
+    QFETCH(QList<int>, figures);
+    Fixture f;
+    AufgZahl = static_cast<std::int16_t>(tasks);
+    Hilfe = kTrue;
+    LogFile = kTrue;
+    QList<RoundSummary> ended;
+    f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
+    f.game.Start_Click();
+    f.scheduler.advance(7000);
+    play(f, script, false);
+    f.scheduler.runAll();
+    QVERIFY(!f.game.running());
+    QCOMPARE(ended.size(), 1);
+    const RoundSummary& s = ended[0];
+    QCOMPARE((QList<int>{s.solved, s.wrong, s.helped, roundStars(s)}), figures);
+    QVERIFY(!s.timeUp);
+    QVERIFY(s.seconds >= 7 && s.seconds < 7 + 3 * script.size());
+    QCOMPARE(f.logLines().size(), 3 + s.solved + s.wrong + s.helped); // header and answers
+    // The next round counts afresh.
+    f.game.Start_Click();
+    QCOMPARE(f.game.summary().wrong + f.game.summary().helped, 0);
+}
+
+void TestGame::timeUpEndsTheRoundAtOnce_data() {
+    QTest::addColumn<QString>("action"); // done just before the limit
+    QTest::addColumn<int>("atMs");
+    QTest::addColumn<QList<int>>("figures"); // solved, helped
+    QTest::newRow("answer typed, not entered") << u"type"_qs << 29'500 << QList<int>{1, 0};
+    QTest::newRow("right answer judged before") << u"right"_qs << 29'500 << QList<int>{2, 0};
+    QTest::newRow("light bulb's answer pending") << u"help"_qs << 29'900 << QList<int>{1, 0};
+}
+
+// At the limit the answer box closes with the end sound, whatever it holds is not judged, and
+// the summary says the time is up.
+void TestGame::timeUpEndsTheRoundAtOnce() {
+    QFETCH(QString, action);
+    QFETCH(int, atMs);
+    QFETCH(QList<int>, figures);
+    Fixture f;
+    Zeit = 30;
+    AufgZahl = 0;
+    Hilfe = PlaySound = LogFile = kTrue;
+    Animation = kFalse;
+    QList<RoundSummary> ended;
+    f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
+    f.game.Start_Click();
+    QCOMPARE(f.board.time, u"00:30"_qs); // the clock counts down
+    play(f, u"r"_qs);
+    f.scheduler.advance(28'000 - f.env.clock.mono);
+    QCOMPARE(f.board.time, u"00:02"_qs);
+    f.scheduler.advance(atMs - f.env.clock.mono);
+    QVERIFY(f.driver.awaitingAnswer());
+    if (action == u"type")
+        f.driver.type(u"7"_qs);
+    else if (action == u"right")
+        f.answerRight();
+    else
+        f.game.Loesung_Click();
+    const int logged = f.logLines().size();
+    f.env.sound.played.clear();
+    f.scheduler.advance(30'000 - f.env.clock.mono);
+    QVERIFY(!f.game.running());
+    QVERIFY(!f.board.answerVisible);
+    QVERIFY(!f.board.preview);
+    QVERIFY(f.board.enabled(kStart));
+    QVERIFY(!f.board.enabled(kSolution));
+    QCOMPARE(f.sounds(), QList<int>{107});
+    QCOMPARE(f.board.time, u"00:00"_qs);
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(ended[0].timeUp);
+    QCOMPARE(ended[0].seconds, 30);
+    QCOMPARE((QList<int>{ended[0].solved, ended[0].helped}), figures);
+    f.scheduler.runAll();
+    f.driver.enter();
+    QCOMPARE(f.logLines().size(), logged); // nothing judged after the limit
+    QCOMPARE(ended.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestGame)

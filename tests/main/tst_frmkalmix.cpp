@@ -3,10 +3,12 @@
 #include "main/frmkalmix.h"
 #include "main/helpwindow.h"
 #include "main/layout.h"
+#include "main/roundsummary.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 #include "services/twips.h"
+#include "settings/frmuebung.h"
 #include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
@@ -22,6 +24,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -77,6 +80,22 @@ struct WindowEnv : TestEnv {
         return a * b;
     }
 
+    // Plays a round of two tasks: one wrong answer, one light bulb, two right answers.
+    void playShortRound() {
+        AufgZahl = 2;
+        Hilfe = kTrue;
+        QTest::mouseClick(window->PicBut[0], Qt::LeftButton);
+        QVERIFY(awaitTask());
+        typeAnswer(answerOnBoard() + 1);
+        QVERIFY(awaitTask());
+        QTest::mouseClick(window->PicBut[2], Qt::LeftButton);
+        QVERIFY(awaitTask());
+        typeAnswer(answerOnBoard());
+        QVERIFY(awaitTask());
+        typeAnswer(answerOnBoard());
+        scheduler.advance(2000);
+    }
+
     void typeAnswer(long long value) {
         QTest::keyClicks(window->txtErgebnis, QString::number(value));
         QTest::keyClick(window->txtErgebnis, Qt::Key_Return);
@@ -106,6 +125,9 @@ private Q_SLOTS:
     void firstLayoutAtLargeFonts();
     void firstStartHint();
     void helpInEveryLanguage();
+    void roundSummaryOnTheBoard();
+    void roundSummaryGoesAway_data();
+    void roundSummaryGoesAway();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -439,6 +461,96 @@ void TestFrmKalmix::helpInEveryLanguage() {
             }
         }
         QCOMPARE(pages.size(), 6);
+// The end of a round shows its figures and stars on the board, in the current language.
+void TestFrmKalmix::roundSummaryOnTheBoard() {
+    WindowEnv env;
+    env.playShortRound();
+    RoundSummaryPanel* panel = env.window->roundSummary();
+    QVERIFY(panel->isVisible());
+    const QString text = panel->findChildren<QLabel*>().last()->text();
+    QVERIFY2(text.contains(u"Gelöste Aufgaben: 2"_qs) &&
+                 text.contains(u"Falsche Antworten: 1"_qs) &&
+                 text.contains(u"Hilfe von der Glühbirne: 1"_qs),
+             qPrintable(text));
+    QCOMPARE(panel->findChild<QLabel*>(u"stars"_qs)->text().count(QChar(0x2605)), 1);
+    QTest::mouseClick(env.window->PicBut[12], Qt::LeftButton); // Swedish: a click puts it away
+    QVERIFY(!panel->isVisible());
+    panel->showSummary(panel->shown());
+    QVERIFY(panel->findChildren<QLabel*>().last()->text().contains(u"Fel svar: 1"_qs));
+    // Play again: the same player's next round.
+    QTest::mouseClick(panel->playAgain(), Qt::LeftButton);
+    QVERIFY(!panel->isVisible());
+    QVERIFY(env.window->game().running());
+    QVERIFY(env.awaitTask());
+    QCOMPARE(env.window->game().summary().wrong, 0);
+}
+
+void TestFrmKalmix::roundSummaryGoesAway_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a letter") << u"a"_qs;
+    QTest::newRow("Enter on the focused start button") << u"enter"_qs;
+    QTest::newRow("the start button") << u"start"_qs;
+    QTest::newRow("the solution button") << u"solution"_qs;
+    QTest::newRow("a player picked in the list") << u"pick"_qs;
+    QTest::newRow("the end button, answered No") << u"end"_qs;
+    QTest::newRow("the settings window, cancelled") << u"settings"_qs;
+}
+
+// Whatever puts the summary away leaves a consistent board: a key is used up and starts
+// nothing, a new round starts cleanly, the solution button does nothing after the round.
+void TestFrmKalmix::roundSummaryGoesAway() {
+    QFETCH(QString, how);
+    WindowEnv env;
+    env.playShortRound();
+    RoundSummaryPanel* panel = env.window->roundSummary();
+    QVERIFY(panel->isVisible());
+    bool starts = false;
+    if (how == u"a") {
+        QTest::keyClick(env.window.get(), Qt::Key_A);
+    } else if (how == u"enter") {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
+                                                    : env.window.get(),
+                        Qt::Key_Return);
+    } else if (how == u"start") {
+        QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+        starts = true;
+    } else if (how == u"pick") {
+        SaveIni(u"Benutzer"_qs, u"Name1"_qs, u"Anna"_qs);
+        env.window->ComboAktualisieren();
+        env.window->cmbName->setCurrentIndex(0);
+        env.window->cmbName_Click();
+        starts = true;
+    } else if (how == u"end") {
+        env.answers.append(MsgResult::No);
+        QTest::mouseClick(env.window->PicBut[1], Qt::LeftButton);
+        QVERIFY(env.window->isVisible());
+    } else if (how == u"settings") {
+        QTimer closer; // as soon as the window is shown
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, this, [&] {
+            auto* wizard = qobject_cast<frmUebung*>(QApplication::activeModalWidget());
+            if (!wizard)
+                return;
+            closer.stop();
+            QTest::mouseClick(wizard->cmdCancel, Qt::LeftButton);
+            wizard->hide(); // never wait for a window that stays
+        });
+        closer.start();
+        env.window->PicBut_Click(3);
+    } else {
+        env.window->PicBut_Click(2);
+        QVERIFY(panel->isVisible()); // the button is disabled after a round
+        QTest::mouseClick(env.window->picTafel, Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    QVERIFY(!panel->isVisible());
+    QCOMPARE(env.window->game().running(), starts);
+    QCOMPARE(env.window->fraUebung->isVisible(), starts);
+    if (!starts)
+        QVERIFY(env.window->PicBut[0]->isEnabled());
+    if (starts) {
+        QVERIFY(env.awaitTask());
+        QVERIFY(!env.window->PicBut[0]->isEnabled());
+        QCOMPARE(env.window->lblNumber->text(), u"0"_qs);
     }
 }
 

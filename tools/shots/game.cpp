@@ -5,6 +5,7 @@
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
+#include "main/roundsummary.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
@@ -34,6 +35,7 @@ int main(int argc, char* argv[]) {
         splash->show();
         return app.exec();
     }
+    const int language = SprachBasis / 1000;
     frmKalmix window;
     Gestartet = true;
     if (action == "firststart") {
@@ -61,7 +63,8 @@ int main(int argc, char* argv[]) {
     Ziffernblock = truth(action == "pad");
 
     window.show();
-    QTimer::singleShot(300, &window, [&] { window.PicBut_Click(0); });
+    if (action != "summary")
+        QTimer::singleShot(300, &window, [&] { window.PicBut_Click(0); });
     if (action == "help" || action == "about" || action == "menu") {
         QTimer::singleShot(900, &window, [&] {
             if (action == "help")
@@ -70,6 +73,17 @@ int main(int argc, char* argv[]) {
                 window.mnuUeber_Click();
             else
                 window.mnuHilfe->popup(window.PicBut[4]->mapToGlobal(QPoint(-150, 20)));
+        });
+    } else if (action == "summary") {
+        // The end of a round of ten: one wrong answer, one from the light bulb.
+        QTimer::singleShot(600, &window, [&] {
+            window.PicBut_Click(10 + language); // the stored language would win otherwise
+            RoundSummary s;
+            s.solved = 10;
+            s.wrong = 1;
+            s.helped = 1;
+            s.seconds = 95;
+            window.roundSummary()->showSummary(s);
         });
     } else if (action == "wrong" || action == "right") {
         QTimer::singleShot(2500, &window, [&] {

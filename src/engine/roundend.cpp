@@ -1,0 +1,48 @@
+// The end of a round: its figures, and a time limit that runs out.
+#include "engine/game.h"
+
+#include "engine/board.h"
+#include "engine/gameparts.h"
+#include "services/clock.h"
+#include "services/sound.h"
+#include "settings/record.h"
+
+#include <cmath>
+
+namespace kalmix {
+
+RoundSummary Game::summary() const {
+    RoundSummary s;
+    s.solved = Geloest;
+    s.wrong = m_wrong;
+    s.helped = m_helped;
+    s.seconds = static_cast<int>(std::floor(elapsedSeconds()));
+    return s;
+}
+
+void Game::timeUp() {
+    RoundSummary s = summary();
+    s.timeUp = true;
+    s.seconds = Zeit; // the clock may be a tick past the limit
+    stopGame();
+    if (PlaySound)
+        PlayWAV(107);
+    reportRound(s);
+    lastWalk(false).start(); // quietly: the end sound is playing
+}
+
+Async Game::lastWalk(bool cheer) {
+    if (!Animation)
+        co_return; // the figure only moves with the animation on
+    // Where the figure stands on the pencil's tip, as a share of the bar from its left edge.
+    constexpr double kTip = 0.93;
+    co_await Sequenz(cheer ? 2 : 1,
+                     gameparts::roundEven(m_board.barLeft() + kTip * m_board.barWidth()));
+}
+
+void Game::reportRound(RoundSummary s) {
+    if (roundEnded)
+        roundEnded(s);
+}
+
+} // namespace kalmix
