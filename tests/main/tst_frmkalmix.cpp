@@ -461,6 +461,9 @@ void TestFrmKalmix::helpInEveryLanguage() {
             }
         }
         QCOMPARE(pages.size(), 6);
+    }
+}
+
 // The end of a round shows its figures and stars on the board, in the current language.
 void TestFrmKalmix::roundSummaryOnTheBoard() {
     WindowEnv env;
