@@ -51,6 +51,7 @@ void Game::Addition() {
             [&] { Summe(a, b); },
             [&] {
                 m_board.setTaskText(Str(a) + QStringLiteral(" +") + Str(b) + QStringLiteral(" = "));
+                m_task = {Uebung, QStringLiteral("+"), a, b, Ergebnis};
             },
             [&] { AufgabeAnzeigen(); },
         });
@@ -64,6 +65,7 @@ void Game::Subtraktion() {
             [&] {
                 m_board.setTaskText(Str(Ergebnis) + QStringLiteral(" -") + Str(b) +
                                     QStringLiteral(" = "));
+                m_task = {Uebung, QStringLiteral("-"), Ergebnis, b, a};
             },
             [&] { Ergebnis = a; },
             [&] { AufgabeAnzeigen(); },
@@ -83,7 +85,10 @@ void Game::Multiplikation() {
                     Ergebnis = toInteger(m * f);
                 } while (Ergebnis == previous && f != 0);
             },
-            [&] { m_board.setTaskText(Str(m) + SignMul + Str(f) + QStringLiteral(" = ")); },
+            [&] {
+                m_board.setTaskText(Str(m) + SignMul + Str(f) + QStringLiteral(" = "));
+                m_task = {Uebung, QStringLiteral("*"), m, f, Ergebnis};
+            },
             [&] { AufgabeAnzeigen(); },
         });
 }
@@ -103,9 +108,11 @@ void Game::Division() {
                         m_board.setTaskText(QStringLiteral("0") + SignDiv + Str(q) +
                                             QStringLiteral(" = "));
                         Ergebnis = 0;
+                        m_task = {Uebung, QStringLiteral("/"), 0, q, 0};
                     } else {
                         m_board.setTaskText(QString::number(Ergebnis) + SignDiv + Str(f) +
                                             QStringLiteral(" = "));
+                        m_task = {Uebung, QStringLiteral("/"), Ergebnis, f, q};
                         Ergebnis = q;
                     }
                 } while (Ergebnis == previous && f != 0);

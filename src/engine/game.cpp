@@ -22,18 +22,6 @@ using namespace gameparts;
 // The small wooden tick: neutral, no praise, for an answer the help filled in.
 constexpr int kHelpedSound = 106;
 
-// The number at the start of the answer: leading digits; the empty text counts as 0.
-long long answerValue(const QString& text) {
-    long long v = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
-            break;
-        if (v < (1LL << 40))
-            v = v * 10 + (c.unicode() - u'0');
-    }
-    return v;
-}
-
 } // namespace
 
 Game::Game(Board& board) : m_board(board) {}
@@ -63,6 +51,8 @@ void Game::Start_Click() {
 }
 
 void Game::abandon() {
+    if (m_roundOpen)
+        closeRound(summary(), false);
     // Whatever the running game still has pending unwinds at once, so nothing of it can reach
     // a new game's board, counters or log.
     const bool presenting = m_presenting;
@@ -143,6 +133,8 @@ Async Game::startGame() {
         stopGame();
         co_return;
     }
+    m_roundOpen = true;
+    events.roundStarted(aktiv, Uebung, clock().now());
     m_taskReady = false;
     co_await UebungAusfuehren();
     if (!m_taskReady) {
@@ -237,7 +229,7 @@ Async Game::UebungAusfuehren() {
     }
 }
 
-void Game::AufgabeAnzeigen() {
+void Game::AufgabeAnzeigen(bool again) {
     m_taskReady = Procedure("frmKalmix", "AufgabeAnzeigen")
                       .run({
                           [&] {
@@ -254,6 +246,10 @@ void Game::AufgabeAnzeigen() {
                               m_board.setKeyPreview(true);
                           },
                       });
+    if (m_taskReady) {
+        m_taskShownAt = clock().monotonicMs();
+        events.taskShown(m_task, again);
+    }
 }
 
 void Game::Unsichtbar() {
@@ -328,11 +324,12 @@ Async Game::answer() {
             stopGame();
             co_return;
         }
+        reportAnswer(false);
         co_await m_waits.wait(1);
         m_taskReady = false;
         if (!p.run(8, {
                           [&] { m_board.showJaNein(1, false); },
-                          [&] { AufgabeAnzeigen(); },
+                          [&] { AufgabeAnzeigen(true); },
                       }) ||
             !m_taskReady)
             stopGame();
@@ -360,6 +357,7 @@ Async Game::answer() {
         stopGame();
         co_return;
     }
+    reportAnswer(true);
     if (!HilfeBenutzt) {
         int ziel = 0;
         bool move = false;
@@ -459,6 +457,7 @@ Async Game::gameEnd() {
     }
     RoundSummary s = summary();
     s.timeUp = StartTimer.has_value();
+    closeRound(s, true);
     reportRound(s);
     co_await m_waits.wait(0.1);
 }
@@ -485,7 +484,7 @@ Async Game::solutionHelp() {
     if (!ok) {
         // Left: the task waits for the child's own answer again.
         HilfeBenutzt = false;
-        AufgabeAnzeigen();
+        AufgabeAnzeigen(true);
         co_return;
     }
     co_await m_waits.wait(0.2);

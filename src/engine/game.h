@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/async.h"
+#include "engine/gameevents.h"
 #include "engine/roundsummary.h"
 #include "engine/shownboard.h"
 
@@ -60,6 +61,12 @@ public:
     // The figures of the round so far.
     RoundSummary summary() const;
 
+    // Who listens to the moments of the game (history, read-aloud...). The listeners must
+    // outlive the game or be removed first.
+    GameEventList events;
+    // The program ends: a round still open is reported as abandoned.
+    void endOfProgram();
+
     // Game state.
     std::int16_t Ergebnis = 0;        // the expected answer; carries over from task to task
     std::int16_t Geloest = 0;         // tasks solved without help in this game
@@ -104,7 +111,8 @@ private:
     Async UebungAusfuehren();
     Async Zaehlen();
     Async SymbAddition();
-    void AufgabeAnzeigen();
+    // again: the same task once more, after a wrong answer.
+    void AufgabeAnzeigen(bool again = false);
     Async answer();
     Async solutionHelp();
     Async gameEnd();
@@ -112,6 +120,10 @@ private:
     // whatever it holds is not judged.
     void timeUp();
     void reportRound(RoundSummary s);
+    // Tells the listeners that the open round is over (once per round).
+    void closeRound(const RoundSummary& s, bool finished);
+    // Tells the listeners how the answer on the board was judged.
+    void reportAnswer(bool right);
     // The figure's last walk, to the pencil's tip; with a cheer when the round was finished.
     Async lastWalk(bool cheer);
     Async Sequenz(int nummer, int ziel);
@@ -127,6 +139,9 @@ private:
     ShownBoard m_board;
     WaitGroup m_waits;
     std::optional<Pause> m_pause;
+    TaskFacts m_task;         // the task on the board
+    qint64 m_taskShownAt = 0; // monotonic milliseconds when its answer box opened
+    bool m_roundOpen = false; // the listeners were told of a round that has not ended yet
     int m_wrong = 0;          // wrong answers in this round
     int m_helped = 0;         // answers the light bulb filled in this round
     bool m_taskReady = false; // the last task's answer box was opened

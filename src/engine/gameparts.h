@@ -27,4 +27,16 @@ inline QString countdownText(long long msLeft) {
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+// The number at the start of the answer: leading digits; the empty text counts as 0.
+inline long long answerValue(const QString& text) {
+    long long v = 0;
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            break;
+        if (v < (1LL << 40))
+            v = v * 10 + (c.unicode() - u'0');
+    }
+    return v;
+}
+
 } // namespace kalmix::gameparts

@@ -28,6 +28,7 @@ void Game::pauseForSettings() {
     m_waits.hold();
     Unsichtbar();
     enableTimer(false);
+    events.gameHeld();
 }
 
 void Game::resumeAfterSettings() {
@@ -41,8 +42,10 @@ void Game::resumeAfterSettings() {
         *StartZeit += held;
     if (StartTimer)
         *StartTimer += held / 1000.0;
+    m_taskShownAt += held;
     if (!m_running) {
         m_waits.release();
+        events.gameResumed();
         return;
     }
     if (aktiv != pause.player || Uebung != pause.kind || (Zeit != 0) != pause.timeMode) {
@@ -50,6 +53,7 @@ void Game::resumeAfterSettings() {
         stopGame();
         return;
     }
+    events.gameResumed();
     m_board.showAgain(pause.items);
     if (!m_presenting)
         m_board.setButtonEnabled(kSolution, Hilfe != 0);

@@ -48,6 +48,7 @@ Async Game::Zaehlen() {
         m_presenting = false;
         co_return;
     }
+    m_task = {Uebung, QStringLiteral("count"), Ergebnis, std::nullopt, Ergebnis};
     for (int i = 1; i <= Ergebnis; ++i) {
         if (!p.run(5, {[&] {
                        m_board.showSymbol(0, i - 1, symbol);
@@ -86,6 +87,7 @@ Async Game::SymbAddition() {
         m_presenting = false;
         co_return;
     }
+    m_task = {Uebung, QStringLiteral("symbols"), a, b, Ergebnis};
     for (int row = 0; row < 2; ++row) {
         const int count = row == 0 ? a : b;
         for (int i = 1; i <= count; ++i) {

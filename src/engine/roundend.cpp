@@ -7,6 +7,8 @@
 #include "services/sound.h"
 #include "settings/record.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace kalmix {
@@ -24,6 +26,7 @@ void Game::timeUp() {
     RoundSummary s = summary();
     s.timeUp = true;
     s.seconds = Zeit; // the clock may be a tick past the limit
+    closeRound(s, true);
     stopGame();
     if (PlaySound)
         PlayWAV(107);
@@ -38,6 +41,26 @@ Async Game::lastWalk(bool cheer) {
     constexpr double kTip = 0.93;
     co_await Sequenz(cheer ? 2 : 1,
                      gameparts::roundEven(m_board.barLeft() + kTip * m_board.barWidth()));
+}
+
+void Game::closeRound(const RoundSummary& s, bool finished) {
+    m_roundOpen = false;
+    events.roundEnded(s, finished, clock().now());
+}
+
+void Game::endOfProgram() {
+    if (m_roundOpen)
+        closeRound(summary(), false);
+}
+
+void Game::reportAnswer(bool right) {
+    const QString text = m_board.answerText();
+    std::optional<int> given;
+    if (!text.isEmpty() && text.front().isDigit())
+        given = static_cast<int>(std::min<long long>(gameparts::answerValue(text), INT_MAX));
+    const Outcome outcome = !right ? Outcome::Wrong : HilfeBenutzt ? Outcome::Help : Outcome::Right;
+    const double seconds = std::max<qint64>(0, clock().monotonicMs() - m_taskShownAt) / 1000.0;
+    events.answerJudged(m_task, given, outcome, seconds, clock().now());
 }
 
 void Game::reportRound(RoundSummary s) {

@@ -101,6 +101,7 @@ void frmKalmix::Form_Load() {
 void frmKalmix::closeEvent(QCloseEvent* event) {
     // The program ends with its main window; every line of the log is already on disk.
     event->accept();
+    m_game.endOfProgram();
     LogNr().close();
     QCoreApplication::quit();
 }

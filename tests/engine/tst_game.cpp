@@ -78,6 +78,7 @@ private Q_SLOTS:
     void roundFigures();
     void timeUpEndsTheRoundAtOnce_data();
     void timeUpEndsTheRoundAtOnce();
+    void listenersHearEveryMoment();
 };
 
 void TestGame::initTestCase() {
@@ -1040,3 +1041,71 @@ void TestGame::timeUpEndsTheRoundAtOnce() {
 
 QTEST_GUILESS_MAIN(TestGame)
 #include "tst_game.moc"
+
+namespace {
+// Writes each moment it hears as a short line.
+struct Recorder final : GameEvents {
+    QStringList heard;
+    void roundStarted(const QString& player, int kind, const QDateTime&) override {
+        heard << u"start %1 %2"_qs.arg(player).arg(kind);
+    }
+    void taskShown(const TaskFacts& t, bool again) override {
+        heard << u"%1%2 %3%4%5=%6"_qs.arg(again ? u"again"_qs : u"task"_qs, u""_qs)
+                     .arg(t.a)
+                     .arg(t.operation)
+                     .arg(t.b ? QString::number(*t.b) : QString())
+                     .arg(t.expected);
+    }
+    void answerJudged(const TaskFacts& t, std::optional<int> answer, Outcome o, double seconds,
+                      const QDateTime&) override {
+        const char* word = o == Outcome::Right ? "right" : o == Outcome::Wrong ? "wrong" : "help";
+        heard << u"%1 %2 %3 %4s"_qs.arg(QString::fromLatin1(word))
+                     .arg(answer ? *answer : -1)
+                     .arg(t.expected)
+                     .arg(seconds);
+    }
+    void roundEnded(const RoundSummary& s, bool finished, const QDateTime&) override {
+        heard << u"end %1 %2/%3/%4"_qs.arg(finished ? u"finished"_qs : u"abandoned"_qs)
+                     .arg(s.solved)
+                     .arg(s.wrong)
+                     .arg(s.helped);
+    }
+};
+} // namespace
+
+// The listeners hear each task as it waits (again after a wrong answer), each judged answer
+// with its outcome and the seconds since the task was shown, and each round's end once:
+// finished, or abandoned by a new start.
+void TestGame::listenersHearEveryMoment() {
+    Fixture f;
+    AufgZahl = 2;
+    Hilfe = kTrue;
+    Recorder rec;
+    f.game.events.add(&rec);
+    f.game.Start_Click();
+    QVERIFY(f.driver.awaitAnswerBox());
+    const long long expected = f.rightAnswer();
+    f.scheduler.advance(3000);
+    f.answerWrong();
+    play(f, u"r h r"_qs, false);
+    f.scheduler.runAll();
+    f.game.Start_Click();
+    QVERIFY(f.driver.awaitAnswerBox());
+    f.game.Start_Click(); // abandons the second round
+    f.game.events.remove(&rec);
+    f.game.endOfProgram();
+    const QStringList& h = rec.heard;
+    QCOMPARE(h.size(), 15);
+    QCOMPARE(h[0], u"start %1 2"_qs.arg(aktiv));
+    QVERIFY2(h[1].startsWith(u"task ") && h[1].endsWith(u"=%1"_qs.arg(expected)), qPrintable(h[1]));
+    QVERIFY2(h[1].contains(u'+'), qPrintable(h[1]));
+    QCOMPARE(h[2], u"wrong %1 %2 3s"_qs.arg(expected + 1).arg(expected));
+    QVERIFY(h[3].startsWith(u"again "));
+    QVERIFY(h[4].startsWith(u"right %1 %1 0s"_qs.arg(expected)));
+    QVERIFY(h[6].startsWith(u"help ") && h[6].endsWith(u" 0.2s"));
+    QVERIFY(h[8].startsWith(u"right "));
+    QCOMPARE(h[9], u"end finished 2/1/1"_qs);
+    QCOMPARE(h[10], u"start %1 2"_qs.arg(aktiv));
+    QCOMPARE(h[12], u"end abandoned 0/0/0"_qs);
+    QCOMPARE(h[13], u"start %1 2"_qs.arg(aktiv)); // the program's end told nobody
+}
