@@ -106,4 +106,9 @@ public:
     virtual MergeResult merge(const QString& path) = 0;
 };
 
+// The program's history, for the report window and the command line: null until the program
+// has set it (tests set a fake).
+ReportSource* reportSource();
+void setReportSource(ReportSource* source);
+
 } // namespace kalmix
