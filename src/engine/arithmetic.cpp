@@ -121,6 +121,34 @@ void Game::Division() {
         });
 }
 
+void Game::AufgabeWiederholen(const TaskFacts& task) {
+    Procedure("frmKalmix", "AufgabeWiederholen")
+        .run({
+            [&] {
+                // The task reads as when it was drawn fresh, and carries the tricky mark.
+                const int a = task.a, b = task.b.value_or(0);
+                QString text;
+                if (task.operation == u"+")
+                    text = Str(a) + QStringLiteral(" +") + Str(b);
+                else if (task.operation == u"-")
+                    text = Str(a) + QStringLiteral(" -") + Str(b);
+                else if (task.operation == u"*")
+                    text = Str(a) + SignMul + Str(b);
+                else if (a == 0)
+                    text = QStringLiteral("0") + SignDiv + Str(b);
+                else
+                    text = QString::number(a) + SignDiv + Str(b);
+                if (task.operation == u"*" || task.operation == u"/")
+                    MaxMultiplikator = b > 10 ? 20 : 10;
+                m_board.setTaskText(text + QStringLiteral(" = "));
+                Ergebnis = toInteger(task.expected);
+                m_task = task;
+                m_task.kind = Uebung;
+            },
+            [&] { AufgabeAnzeigen(); },
+        });
+}
+
 std::int16_t Game::drawFactor() const {
     const int i = Zufallszahl(0, FaktorZahl - 1);
     if (i < 0 || i >= int(FaktorListe.size()))

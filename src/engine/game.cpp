@@ -134,6 +134,7 @@ Async Game::startGame() {
         co_return;
     }
     m_roundOpen = true;
+    m_tricky.beginRound(trickySource, aktiv, Knifflig != 0);
     events.roundStarted(aktiv, Uebung, clock().now());
     m_taskReady = false;
     co_await UebungAusfuehren();
@@ -168,6 +169,12 @@ Async Game::startGame() {
 }
 
 Async Game::UebungAusfuehren() {
+    if (Uebung >= 2 && Uebung <= 8) {
+        if (const auto again = m_tricky.next(m_task)) {
+            AufgabeWiederholen(*again);
+            co_return;
+        }
+    }
     int kind = -1;
     Procedure("frmKalmix", "UebungAusfuehren").run({[&] {
         switch (Uebung) {

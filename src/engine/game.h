@@ -4,6 +4,7 @@
 #include "engine/gameevents.h"
 #include "engine/roundsummary.h"
 #include "engine/shownboard.h"
+#include "engine/trickytasks.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -64,6 +65,8 @@ public:
     // Who listens to the moments of the game (history, read-aloud...). The listeners must
     // outlive the game or be removed first.
     GameEventList events;
+    // Where the tricky tasks of a player come from (the history store); none: no tricky tasks.
+    TrickySource* trickySource = nullptr;
     // The program ends: a round still open is reported as abandoned.
     void endOfProgram();
 
@@ -109,6 +112,8 @@ private:
     void stopGame();
     Async startGame();
     Async UebungAusfuehren();
+    // Asks a task again that was asked before: a tricky one.
+    void AufgabeWiederholen(const TaskFacts& task);
     Async Zaehlen();
     Async SymbAddition();
     // again: the same task once more, after a wrong answer.
@@ -139,7 +144,8 @@ private:
     ShownBoard m_board;
     WaitGroup m_waits;
     std::optional<Pause> m_pause;
-    TaskFacts m_task;         // the task on the board
+    TaskFacts m_task; // the task on the board
+    TrickyChooser m_tricky;
     qint64 m_taskShownAt = 0; // monotonic milliseconds when its answer box opened
     bool m_roundOpen = false; // the listeners were told of a round that has not ended yet
     int m_wrong = 0;          // wrong answers in this round

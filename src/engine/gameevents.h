@@ -16,6 +16,12 @@ struct TaskFacts {
     int a = 0;            // the first operand; for counting the number of pictures
     std::optional<int> b; // the second operand; none for counting
     int expected = 0;     // the answer that counts as right
+    bool tricky = false;  // drawn again as a tricky task, not fresh at random
+
+    // The same fact: operation and operands (the kind and the mark do not matter).
+    bool sameFact(const TaskFacts& o) const {
+        return operation == o.operation && a == o.a && b == o.b;
+    }
 };
 
 enum class Outcome { Right, Wrong, Help };

@@ -61,6 +61,7 @@ void Game::reportAnswer(bool right) {
     const Outcome outcome = !right ? Outcome::Wrong : HilfeBenutzt ? Outcome::Help : Outcome::Right;
     const double seconds = std::max<qint64>(0, clock().monotonicMs() - m_taskShownAt) / 1000.0;
     events.answerJudged(m_task, given, outcome, seconds, clock().now());
+    m_tricky.answered(m_task, outcome);
 }
 
 void Game::reportRound(RoundSummary s) {

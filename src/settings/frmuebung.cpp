@@ -417,6 +417,7 @@ void frmUebung::cmdOptOK_Click() {
     c.hilfe = chkTipp->isChecked();
     c.animation = chkProgAnim->isChecked();
     c.numberPad = chkZiffernblock->isChecked();
+    c.tricky = chkKnifflig[0]->isChecked();
     for (int k = 0; k < 25; ++k)
         c.symbols[k] = chkSymbol[k]->isChecked();
     for (int i = 0; i < 20; ++i)

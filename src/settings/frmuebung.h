@@ -81,6 +81,9 @@ public:
     QCheckBox* chkTipp = nullptr;
     QCheckBox* chkLogfile = nullptr;
     QCheckBox* chkZiffernblock = nullptr; // the number pad on the board
+    // Tricky tasks more often: one box on the range page and one on the factor page, which
+    // always show the same.
+    std::array<QCheckBox*, 2> chkKnifflig{};
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdDelLogfile = nullptr;
     QPushButton* cmdZurueck = nullptr;

@@ -150,6 +150,8 @@ void frmUebung::createPages() {
         chkNull->setObjectName(QStringLiteral("chkNull"));
         l->addSpacing(8);
         l->addWidget(chkNull);
+        chkKnifflig[0] = new QCheckBox(fraDialog[3]);
+        l->addWidget(chkKnifflig[0]);
         l->addStretch(1);
     }
     // Page 4: factors and signs.
@@ -194,7 +196,15 @@ void frmUebung::createPages() {
             signs->addWidget(optSignDiv[i], i + 1, 1);
         }
         l->addLayout(signs);
+        chkKnifflig[1] = new QCheckBox(fraDialog[4]);
+        l->addSpacing(8);
+        l->addWidget(chkKnifflig[1]);
         l->addStretch(1);
+        for (int i = 0; i < 2; ++i) {
+            chkKnifflig[i]->setObjectName(QStringLiteral("chkKnifflig_%1").arg(i));
+            connect(chkKnifflig[i], &QCheckBox::toggled, this,
+                    [this, i](bool on) { chkKnifflig[1 - i]->setChecked(on); });
+        }
     }
     // Page 5: sound, animation and how a game ends.
     {
@@ -340,6 +350,8 @@ void frmUebung::Sprache() {
                 chkTipp->setText(langText(177));
                 chkNull->setText(langText(191));
                 chkZiffernblock->setText(langText(260));
+                for (QCheckBox* box : chkKnifflig)
+                    box->setText(langText(360));
             },
             [&] {
                 cmdDelLogfile->setText(langText(154));

@@ -336,6 +336,7 @@ void frmUebung::BenutzerLaden() {
                 // A settings file without the key keeps the board without the pad.
                 chkZiffernblock->setChecked(GetIniInt(section, QStringLiteral("Ziffernblock"), 0) !=
                                             0);
+                chkKnifflig[0]->setChecked(GetIniInt(section, QStringLiteral("Knifflig"), 0) != 0);
             },
             [&] {
                 if (!txtName->text().isEmpty() && !shown())
@@ -416,6 +417,10 @@ void frmUebung::BenutzerSpeichern() {
                 if (chkZiffernblock->isChecked() ||
                     !GetIniString(aktiv, padKey, QStringLiteral("?")).startsWith(u'?'))
                     SaveIni(aktiv, padKey, bit(chkZiffernblock->isChecked()));
+                const QString trickyKey = QStringLiteral("Knifflig");
+                if (chkKnifflig[0]->isChecked() ||
+                    !GetIniString(aktiv, trickyKey, QStringLiteral("?")).startsWith(u'?'))
+                    SaveIni(aktiv, trickyKey, bit(chkKnifflig[0]->isChecked()));
             },
         });
 }

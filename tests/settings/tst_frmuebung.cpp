@@ -661,6 +661,21 @@ private Q_SLOTS:
         QCOMPARE(Ziffernblock, kTrue);
     }
 
+    // The tricky-tasks box sits on the range page and on the factor page and shows the same
+    // on both; it is off without its key and stored once ticked.
+    void trickyTasksTickBox() {
+        Wizard f(kBase);
+        QVERIFY(!f.w->chkKnifflig[0]->isChecked());
+        QVERIFY(f.show());
+        f.w->chkKnifflig[1]->setChecked(true);
+        QVERIFY(f.w->chkKnifflig[0]->isChecked());
+        f.click(f.w->cmdOptOK);
+        QCOMPARE(Knifflig, kTrue);
+        QCOMPARE(f.section("Anna"), crlf(kAnna + "Knifflig= 1\n"));
+        f.reload();
+        QVERIFY(f.w->chkKnifflig[1]->isChecked());
+    }
+
     void shortStoredTickStrings() {
         // Nothing stored for Anna but a short symbol string: defaults everywhere else.
         Wizard f("[Optionen]\nPlaySound=-1\n[Benutzer]\nName1=Anna\naktiv=Anna\n[Anna]\n"
