@@ -52,6 +52,8 @@ int main(int argc, char* argv[]) {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog || dialog == &wizard)
             return;
+        // Beside the settings window, so that neither hides the other.
+        dialog->move(wizard.frameGeometry().right() + 16, wizard.y());
         const auto boxes = dialog->findChildren<QLineEdit*>();
         if (boxes.size() == 1 && boxes[0]->text().isEmpty()) {
             boxes[0]->setText(QStringLiteral("geheim"));
@@ -63,6 +65,7 @@ int main(int argc, char* argv[]) {
         }
     });
     fill.start();
+    wizard.move(0, 0);
     wizard.showModal(true);
     return 0;
 }
