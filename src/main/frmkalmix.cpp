@@ -17,6 +17,7 @@
 #include "services/sound.h"
 #include "services/twips.h"
 #include "settings/frmuebung.h"
+#include "settings/passwordlock.h"
 #include "settings/record.h"
 
 #include <QApplication>
@@ -143,8 +144,8 @@ frmUebung& frmKalmix::uebung() {
     return *m_uebung;
 }
 
-void frmKalmix::showSettingsWizard() {
-    uebung().showModal();
+void frmKalmix::showSettingsWizard(bool unlocked) {
+    uebung().showModal(unlocked);
     if (m_uebung && m_uebung->unloaded()) {
         delete m_uebung;
         m_uebung = nullptr;
@@ -206,9 +207,13 @@ void frmKalmix::PicBut_Click(int index) {
     case 3:
         // The game is held while the window is open (task items hidden, clock stopped) and
         // goes on afterwards, or is over when the window changed its player or kind.
+        // While a grown-up's password is set, the window opens only for the one who knows it;
+        // the game stands still while it is asked for.
         m_game.pauseForSettings();
-        showSettingsWizard();
-        ComboAktualisieren();
+        if (unlockOptions(this)) {
+            showSettingsWizard(true);
+            ComboAktualisieren();
+        }
         m_game.resumeAfterSettings();
         break;
     case 4:

@@ -42,7 +42,8 @@ public:
     // The settings window, loaded (hidden) when it is not.
     frmUebung& uebung();
     // Shows the settings window modally; a window unloaded by OK or Cancel is let go.
-    void showSettingsWizard();
+    // `unlocked`: the grown-up's password, if one is set, was given.
+    void showSettingsWizard(bool unlocked = false);
 
     // The help menu.
     void mnuOnlinehilfe_Click();

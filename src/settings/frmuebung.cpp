@@ -10,6 +10,7 @@
 #include "services/settings.h"
 #include "services/sound.h"
 #include "settings/logviewer.h"
+#include "settings/passwordlock.h"
 #include "settings/record.h"
 
 #include <QButtonGroup>
@@ -121,6 +122,7 @@ void frmUebung::connectHandlers() {
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
     connect(cmdViewLog, &QPushButton::clicked, this, [this] { cmdViewLog_Click(); });
     connect(cmdDelLogfile, &QPushButton::clicked, this, [this] { cmdDelLogfile_Click(); });
+    connect(cmdPasswort, &QPushButton::clicked, this, [this] { cmdPasswort_Click(); });
 }
 
 bool frmUebung::eventFilter(QObject* watched, QEvent* event) {
@@ -161,8 +163,22 @@ void frmUebung::Form_Load() {
         });
 }
 
-void frmUebung::showModal() {
+void frmUebung::showModal(bool unlocked) {
+    m_unlocked = unlocked;
     exec();
+    m_unlocked = false;
+}
+
+bool frmUebung::optionsFree() {
+    // Opened by Start for a first player, the window has not asked; a password given once
+    // holds until the window closes.
+    if (!m_unlocked)
+        m_unlocked = unlockOptions(this);
+    return m_unlocked;
+}
+
+void frmUebung::showLockState() {
+    lblPasswort->setVisible(passwordLockOn());
 }
 
 void frmUebung::showEvent(QShowEvent* event) {
@@ -175,6 +191,7 @@ void frmUebung::showEvent(QShowEvent* event) {
     fitPages();
     QDialog::showEvent(event);
     Form_Activate();
+    showLockState();
 }
 
 void frmUebung::Form_Activate() {
@@ -502,6 +519,8 @@ void frmUebung::cmdViewLog_Click() {
 }
 
 void frmUebung::cmdDelLogfile_Click() {
+    if (!optionsFree())
+        return;
     if (MsgBox(langText(163), MsgButtons::YesNo, MsgIcon::Question, this) != MsgResult::Yes)
         return;
     // Every step is tried, whatever the one before did.
@@ -509,6 +528,12 @@ void frmUebung::cmdDelLogfile_Click() {
     QFile::remove(PracticeLog::path());
     cmdViewLog->setEnabled(false);
     cmdDelLogfile->setEnabled(false);
+}
+
+void frmUebung::cmdPasswort_Click() {
+    // Changing or removing a password asks for it, even when it opened the window.
+    choosePassword(this);
+    showLockState();
 }
 
 } // namespace kalmix

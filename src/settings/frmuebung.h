@@ -30,8 +30,9 @@ public:
     explicit frmUebung(QWidget* parent = nullptr);
     ~frmUebung() override;
 
-    // Shows the window modally; returns when it was unloaded or hidden again.
-    void showModal();
+    // Shows the window modally; returns when it was unloaded or hidden again. `unlocked`: the
+    // grown-up's password was given to open it, so nothing inside asks for it again.
+    void showModal(bool unlocked = false);
     // OK or Cancel (or the close box) unloaded the window: its owner deletes it.
     bool unloaded() const { return m_unloaded; }
 
@@ -45,6 +46,7 @@ public:
     void cmdDelEntry_Click();
     void cmdViewLog_Click();
     void cmdDelLogfile_Click();
+    void cmdPasswort_Click();
     void txtName_LostFocus();
     void lstName_Click();
 
@@ -86,6 +88,8 @@ public:
     std::array<QCheckBox*, 2> chkKnifflig{};
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdDelLogfile = nullptr;
+    QPushButton* cmdPasswort = nullptr;
+    QLabel* lblPasswort = nullptr; // says whether the options are locked
     QPushButton* cmdZurueck = nullptr;
     QPushButton* cmdWeiter = nullptr;
     QPushButton* cmdCancel = nullptr;
@@ -126,9 +130,14 @@ private:
     int selectedKind() const;
     void fitPages();
     void loadSymbolPictures();
+    // Whether the options may be changed here: opened with the password, no lock, or the
+    // password given now.
+    bool optionsFree();
+    void showLockState();
 
     std::optional<SettingsWriteReport> m_writeReport; // while the window is shown
     bool m_unloaded = false;
+    bool m_unlocked = false; // opened with the grown-up's password
     bool m_inCompletion = false;
     bool m_holdLostFocus = false;
     bool m_symbolPictures = false;

@@ -270,6 +270,11 @@ void frmUebung::createPages() {
         cmdDelLogfile->setObjectName(QStringLiteral("cmdDelLogfile"));
         chkZiffernblock = new QCheckBox(fraDialog[6]);
         chkZiffernblock->setObjectName(QStringLiteral("chkZiffernblock"));
+        cmdPasswort = new QPushButton(fraDialog[6]);
+        cmdPasswort->setObjectName(QStringLiteral("cmdPasswort"));
+        lblPasswort = new QLabel(fraDialog[6]);
+        lblPasswort->setObjectName(QStringLiteral("lblPasswort"));
+        lblPasswort->setWordWrap(true);
         l->addWidget(chkTipp);
         l->addWidget(chkZiffernblock);
         l->addSpacing(12);
@@ -279,6 +284,11 @@ void frmUebung::createPages() {
         row->addWidget(cmdDelLogfile);
         row->addStretch(1);
         l->addLayout(row);
+        l->addSpacing(12);
+        auto* lockRow = new QHBoxLayout;
+        lockRow->addWidget(cmdPasswort);
+        lockRow->addWidget(lblPasswort, 1);
+        l->addLayout(lockRow);
         l->addStretch(1);
     }
 
@@ -356,6 +366,8 @@ void frmUebung::Sprache() {
             [&] {
                 cmdDelLogfile->setText(langText(154));
                 cmdViewLog->setText(langText(162));
+                cmdPasswort->setText(langText(156));
+                lblPasswort->setText(langText(355));
                 cmdCancel->setText(langText(143));
                 cmdDelEntry->setText(langText(178));
                 cmdWeiter->setText(langText(169));

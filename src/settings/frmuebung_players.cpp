@@ -192,6 +192,8 @@ void frmUebung::cmdDelEntry_Click() {
                            windowTitle());
                     exitProcedure();
                 }
+                if (!optionsFree())
+                    exitProcedure();
                 name = selectedEntry()->text();
                 if (MsgBox(langText(201).arg(name), MsgButtons::YesNo, MsgIcon::Question, this, {},
                            MsgResult::No) != MsgResult::Yes)

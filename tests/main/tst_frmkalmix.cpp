@@ -5,6 +5,7 @@
 #include "main/layout.h"
 #include "main/roundsummary.h"
 #include "services/lang.h"
+#include "services/passwordhash.h"
 #include "services/resfiles.h"
 #include "services/settings.h"
 #include "services/twips.h"
@@ -128,6 +129,8 @@ private Q_SLOTS:
     void roundSummaryOnTheBoard();
     void roundSummaryGoesAway_data();
     void roundSummaryGoesAway();
+    void optionsButtonAsksForThePassword_data();
+    void optionsButtonAsksForThePassword();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -555,6 +558,63 @@ void TestFrmKalmix::roundSummaryGoesAway() {
         QVERIFY(!env.window->PicBut[0]->isEnabled());
         QCOMPARE(env.window->lblNumber->text(), u"0"_qs);
     }
+}
+
+void TestFrmKalmix::optionsButtonAsksForThePassword_data() {
+    QTest::addColumn<QString>("password"); // set before; empty: none
+    QTest::addColumn<QString>("typed");    // empty: the question is cancelled
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("no password: nothing asks") << QString() << QString() << true;
+    QTest::newRow("the right password") << u"Geheim"_qs << u"Geheim"_qs << true;
+    QTest::newRow("a wrong password") << u"Geheim"_qs << u"geheim"_qs << false;
+    QTest::newRow("the question cancelled") << u"Geheim"_qs << QString() << false;
+}
+
+// With a password set, the options button opens the settings window only for the right one;
+// given once, the password is not asked again inside the window. Start stays free.
+void TestFrmKalmix::optionsButtonAsksForThePassword() {
+    QFETCH(QString, password);
+    QFETCH(QString, typed);
+    QFETCH(bool, opens);
+    WindowEnv env;
+    savePlayers({QStringLiteral("Name1"), QStringLiteral("Anna")}, QStringLiteral("Anna"));
+    env.window->ComboAktualisieren();
+    if (!password.isEmpty())
+        SaveIni(u"Optionen"_qs, u"Passwort"_qs, makePasswordHash(password, 10));
+    if (!typed.isEmpty())
+        env.answerPassword(typed);
+    env.writeFile(u"Kalmix_Log.txt"_qs, "14.03.2026\r\n");
+    bool opened = false;
+    QTimer closer; // as soon as the window is shown
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* wizard = qobject_cast<frmUebung*>(QApplication::activeModalWidget());
+        if (!wizard)
+            return;
+        closer.stop();
+        opened = true;
+        env.answers = {MsgResult::No}; // keep the log
+        wizard->cmdDelLogfile_Click();
+        QTest::mouseClick(wizard->cmdCancel, Qt::LeftButton);
+        wizard->hide(); // never wait for a window that stays
+    });
+    closer.start();
+    QTest::mouseClick(env.window->PicBut[3], Qt::LeftButton);
+    closer.stop();
+    QCOMPARE(opened, opens);
+    QCOMPARE(env.passwordPrompts.size(), password.isEmpty() ? 0 : 1);
+    QStringList texts;
+    for (const MsgBoxCall& m : env.messages)
+        texts << m.text;
+    const QString wrong = langText(350);
+    const QString reallyDelete = langText(163);
+    QCOMPARE(texts, opens             ? QStringList{reallyDelete}
+                    : typed.isEmpty() ? QStringList()
+                                      : QStringList{wrong});
+    // Starting a game asks nothing.
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(env.awaitTask());
+    QCOMPARE(env.passwordPrompts.size(), password.isEmpty() ? 0 : 1);
 }
 
 QTEST_MAIN(TestFrmKalmix)

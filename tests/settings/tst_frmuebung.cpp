@@ -1,6 +1,7 @@
 #include "engine/practicelog.h"
 #include "services/desktop.h"
 #include "services/lang.h"
+#include "services/passwordhash.h"
 #include "services/settings.h"
 #include "services/sound.h"
 #include "settings/frmuebung.h"
@@ -429,6 +430,38 @@ private Q_SLOTS:
         QVERIFY(f.w->unloaded());
         QCOMPARE(f.ini(), crlf(expected));
         QVERIFY(f.messages.isEmpty() && f.errors.isEmpty());
+    }
+
+    void lockedDeletions_data() {
+        QTest::addColumn<bool>("right");
+        QTest::newRow("a wrong password") << false;
+        QTest::newRow("the right password") << true;
+    }
+    // Opened without the password (as Start does for a first player), the window asks for it
+    // before a player or the practice log is deleted, once; a wrong one deletes nothing.
+    void lockedDeletions() {
+        QFETCH(bool, right);
+        Wizard f(kBase);
+        SaveIni(u"Optionen"_qs, u"Passwort"_qs, makePasswordHash(u"Geheim"_qs, 10));
+        const QString log = f.path(QStringLiteral("Kalmix_Log.txt"));
+        f.writeFile(QStringLiteral("Kalmix_Log.txt"), "14.03.2026\r\n");
+        QVERIFY(f.show());
+        f.clickName(u"Ben"_qs);
+        f.answerPassword(right ? u"Geheim"_qs : u"Geheim1"_qs);
+        f.answerPassword(u"Geheim1"_qs);
+        f.answers = {MsgResult::Yes, MsgResult::Yes};
+        f.click(f.w->cmdDelEntry);
+        f.nextTo(6);
+        f.click(f.w->cmdDelLogfile);
+        const QString wrong = msg(350, MsgIcon::Exclamation);
+        const QStringList asked{
+            message(lang(201).arg(u"Ben"_qs), u"Kalmix"_qs, MsgIcon::Question, true),
+            msg(163, MsgIcon::Question, u"Kalmix"_qs, true)};
+        QCOMPARE(f.shownMessages(), right ? asked : (QStringList{wrong, wrong}));
+        QCOMPARE(f.passwordPrompts.size(), right ? 1 : 2);
+        const QStringList names{u"Anna"_qs, u"Ben"_qs};
+        QCOMPARE(f.names(), right ? names.first(1) : names);
+        QCOMPARE(QFile::exists(log), !right);
     }
 
     void deletingNeedsASelection() {

@@ -26,6 +26,11 @@ TestEnv::TestEnv() {
         return errorAnswer;
     });
     setProgramEnder([] { throw ProgramEnded{}; });
+    setPasswordPromptHook([this](const PasswordPromptCall& call) {
+        passwordPrompts.append(call);
+        return passwordAnswers.isEmpty() ? std::nullopt : passwordAnswers.takeFirst();
+    });
+    setPasswordRoundsForTesting(1000);
 }
 
 TestEnv::~TestEnv() {
@@ -37,6 +42,8 @@ TestEnv::~TestEnv() {
     setErrorReporter(nullptr);
     setProgramEnder(nullptr);
     setFaultInjector(nullptr);
+    setPasswordPromptHook(nullptr);
+    setPasswordRoundsForTesting(0);
 }
 
 QByteArray TestEnv::readFile(const QString& name) const {

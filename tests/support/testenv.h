@@ -3,6 +3,7 @@
 #include "services/clock.h"
 #include "services/msgbox.h"
 #include "services/sound.h"
+#include "settings/passwordlock.h"
 
 #include <QByteArray>
 #include <QList>
@@ -60,6 +61,13 @@ public:
     QList<MsgResult> answers; // taken from the front; Ok / Yes when empty
     QList<Reported> errors;
     std::int16_t errorAnswer = 2; // leave the procedure
+    // Password questions asked, and the answers given, from the front (none left: Cancel).
+    // New passwords are hashed with few rounds, to keep the tests fast.
+    QList<PasswordPromptCall> passwordPrompts;
+    QList<std::optional<PasswordAnswer>> passwordAnswers;
+    void answerPassword(const QString& password) {
+        passwordAnswers.append(PasswordAnswer{password, password, false});
+    }
 
 private:
     QTemporaryDir m_dir;
