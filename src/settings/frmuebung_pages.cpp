@@ -366,7 +366,9 @@ void frmUebung::Sprache() {
             [&] {
                 cmdDelLogfile->setText(langText(154));
                 cmdViewLog->setText(langText(162));
-                cmdPasswort->setText(langText(156));
+                // Without its access key: in most languages the key of the stored text is
+                // that of Next, Previous or Cancel, which every page has.
+                cmdPasswort->setText(QString(langText(156)).remove(u'&'));
                 lblPasswort->setText(langText(355));
                 cmdCancel->setText(langText(143));
                 cmdDelEntry->setText(langText(178));
