@@ -31,6 +31,8 @@ public:
     virtual void focusButton(int button) = 0;
     virtual void setNumber(const QString& text) = 0; // lblNumber
     virtual void setTime(const QString& text) = 0;   // lblTime
+    // The time left of a time-limited round: the clock's caption says it counts down.
+    virtual void setTimeLeft(const QString& text) { setTime(text); }
     virtual void setKeyPreview(bool on) = 0;
     virtual bool keyPreview() const = 0;
     // The progress bar (imgStift) and the figure (imgMeter), in window units.

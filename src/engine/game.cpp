@@ -165,7 +165,7 @@ Async Game::startGame() {
         co_return;
     }
     if (StartTimer && Zeit > 0)
-        m_board.setTime(countdownText(Zeit * 1000LL)); // the whole time is left
+        m_board.setTimeLeft(countdownText(Zeit * 1000LL)); // the whole time is left
 }
 
 Async Game::UebungAusfuehren() {

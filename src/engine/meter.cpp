@@ -61,7 +61,7 @@ void Game::Timer1_Timer() {
                     return;
                 const qint64 ms = std::max<qint64>(0, clock().monotonicMs() - *StartZeit);
                 if (StartTimer && Zeit > 0) { // a time-limited round shows the time left
-                    m_board.setTime(countdownText(Zeit * 1000LL - ms));
+                    m_board.setTimeLeft(countdownText(Zeit * 1000LL - ms));
                     return;
                 }
                 const QString hms = QTime(0, 0)

@@ -48,6 +48,7 @@ public:
     void focusButton(int button) override { m_board.focusButton(button); }
     void setNumber(const QString& text) override { m_board.setNumber(text); }
     void setTime(const QString& text) override { m_board.setTime(text); }
+    void setTimeLeft(const QString& text) override { m_board.setTimeLeft(text); }
     void setKeyPreview(bool on) override { m_board.setKeyPreview(on); }
     bool keyPreview() const override { return m_board.keyPreview(); }
     int barLeft() const override { return m_board.barLeft(); }

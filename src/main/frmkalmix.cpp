@@ -161,7 +161,7 @@ void frmKalmix::Sprache() {
                 sizeQuestion();
             },
             [&] { Label[0]->setText(langText(109)); },
-            [&] { Label[1]->setText(langText(107)); },
+            [&] { Label[1]->setText(langText(m_clockCountsDown ? 262 : 107)); },
             [&] { mnuEMail->setText(langText(122)); },
             [&] { mnuOnlinehilfe->setText(langText(121)); },
             [&] { mnuUeber->setText(langText(123)); },
@@ -346,6 +346,20 @@ void frmKalmix::setNumber(const QString& text) {
 }
 void frmKalmix::setTime(const QString& text) {
     lblTime->setText(text);
+    setClockCountsDown(false);
+}
+void frmKalmix::setTimeLeft(const QString& text) {
+    lblTime->setText(text);
+    setClockCountsDown(true);
+}
+
+// The clock's caption tells what it shows: the time taken, or the time left of a
+// time-limited round (which stays after the round until the next start resets the clock).
+void frmKalmix::setClockCountsDown(bool on) {
+    if (on == m_clockCountsDown)
+        return;
+    m_clockCountsDown = on;
+    Label[1]->setText(langText(on ? 262 : 107));
 }
 
 void frmKalmix::setKeyPreview(bool on) {

@@ -82,6 +82,7 @@ public:
     void focusButton(int button) override;
     void setNumber(const QString& text) override;
     void setTime(const QString& text) override;
+    void setTimeLeft(const QString& text) override;
     void setKeyPreview(bool on) override;
     bool keyPreview() const override { return m_keyPreview; }
     int barLeft() const override;
@@ -141,6 +142,7 @@ private:
     void createBoardAids();
     void updateNumberPad();
     void updateFirstStartHint();
+    void setClockCountsDown(bool on);
     // The question on one line where the task frame has room for it beside the answer box.
     void sizeQuestion();
     // The window frame's widths around the client area; 0 until a window manager frames it.
@@ -156,6 +158,7 @@ private:
     RoundSummaryPanel* m_summary = nullptr;
     bool m_aktiviert = false;
     bool m_keyPreview = false;
+    bool m_clockCountsDown = false; // the clock shows the time left
     double m_meterLeft = 0;
     int m_frameChecks = 0;
     int m_questionPoints = 20; // the question's font size, larger with large fonts

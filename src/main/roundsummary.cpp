@@ -99,6 +99,9 @@ void RoundSummaryPanel::retranslate() {
                                    langText(107) + u' ' + minutesSeconds(s.seconds)}
                            .join(u'\n'));
     m_playAgain->setText(langText(255));
+    // Room around the words, so that the button looks like one a finger can press.
+    m_playAgain->setMinimumWidth(m_playAgain->fontMetrics().horizontalAdvance(m_playAgain->text()) +
+                                 48);
     if (isVisible())
         place();
 }

@@ -73,6 +73,7 @@ private Q_SLOTS:
     void optionsDuringTheAnswerWait();
     void numberPadTypesThroughTheKeyPath();
     void helpedAnswerLooksLikeHelp();
+    void clockCaptionSaysTimeLeft();
 };
 
 void TestGameWindow::answerBoxContinuesTheTaskLine() {
@@ -153,6 +154,22 @@ void TestGameWindow::optionsDuringTheAnswerWait() {
     QVERIFY(!env.w->PicBut[0]->isEnabled());
     env.scheduler.advance(1000);
     QCOMPARE(env.w->lblTime->text(), QStringLiteral("00:02"));
+}
+
+// While a time-limited round counts down, the clock's caption says it is the time left, also
+// after a change of language; an untimed round's clock is captioned as the time taken.
+void TestGameWindow::clockCaptionSaysTimeLeft() {
+    {
+        Window plain;
+        QCOMPARE(plain.w->Label[1]->text(), langText(107));
+    }
+    Window env("AufgZeit=1\r\nZeit=90\r\n");
+    QCOMPARE(env.w->lblTime->text(), QStringLiteral("01:30"));
+    QCOMPARE(env.w->Label[1]->text(), QStringLiteral("Noch:"));
+    QTest::mouseClick(env.w->PicBut[11], Qt::LeftButton); // English
+    env.scheduler.advance(1000);
+    QCOMPARE(env.w->lblTime->text(), QStringLiteral("01:29"));
+    QCOMPARE(env.w->Label[1]->text(), QStringLiteral("Time left:"));
 }
 
 QTEST_MAIN(TestGameWindow)

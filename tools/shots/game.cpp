@@ -1,22 +1,31 @@
 // Starts the main window with a sample player and plays into a game, for screenshots:
-//   shot_game KIND [wrong|right] [LANGUAGE_BASE]
-// The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s; "pad"
-// shows the number pad, "firststart" the board before the first player.
+//   shot_game KIND [wrong|right|helped|pad|countdown|summary|firststart|...] [LANGUAGE_BASE]
+// The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s, with
+// "helped" the light bulb fills it in then; "pad" shows the number pad, "countdown" plays a
+// round of 90 seconds, "summary" shows the end of a round, "firststart" the board before the
+// first player. It runs in a fresh program directory under /tmp, where Anna is the stored
+// player (none for "firststart"), so that no settings file of an earlier run shows.
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
 #include "main/roundsummary.h"
+#include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
+#include "services/settings.h"
 #include "services/sound.h"
 #include "settings/record.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <chrono>
+#include <thread>
 
 using namespace kalmix;
 
@@ -27,7 +36,16 @@ int main(int argc, char* argv[]) {
     const int kind = argc > 1 ? QByteArray(argv[1]).toInt() : 0;
     const QByteArray action = argc > 2 ? QByteArray(argv[2]) : QByteArray();
     SprachBasis = static_cast<std::int16_t>(argc > 3 ? QByteArray(argv[3]).toInt() : 0);
+    const QString dir =
+        QDir::tempPath() + QStringLiteral("/kalmix-shot-game-%1").arg(app.applicationPid());
+    QDir(dir).removeRecursively();
+    QDir().mkpath(dir);
+    setProgramDirForTesting(dir);
     WriteLanguageCopy();
+    if (action != "firststart") {
+        SaveIni(QStringLiteral("Benutzer"), QStringLiteral("Name1"), QStringLiteral("Anna"));
+        SaveIni(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), QStringLiteral("Anna"));
+    }
 
     if (action == "splash") {
         // The About box as the splash shows it, without the main window behind.
@@ -35,11 +53,10 @@ int main(int argc, char* argv[]) {
         splash->show();
         return app.exec();
     }
-    const int language = SprachBasis / 1000;
     frmKalmix window;
     Gestartet = true;
     if (action == "firststart") {
-        // The board of a first start: no player yet (run it where no settings file is).
+        // The board of a first start: no player yet.
         window.show();
         return app.exec();
     }
@@ -61,6 +78,7 @@ int main(int argc, char* argv[]) {
     Animation = Hilfe = kTrue;
     PlaySound = kFalse;
     Ziffernblock = truth(action == "pad");
+    Zeit = static_cast<std::int16_t>(action == "countdown" ? 90 : 0);
 
     window.show();
     if (action != "summary")
@@ -76,15 +94,34 @@ int main(int argc, char* argv[]) {
         });
     } else if (action == "summary") {
         // The end of a round of ten: one wrong answer, one from the light bulb.
+        // The panel and the figure show what the summary says: ten solved in 1:35, the figure
+        // cheering on the pencil's tip.
         QTimer::singleShot(600, &window, [&] {
-            window.PicBut_Click(10 + language); // the stored language would win otherwise
             RoundSummary s;
             s.solved = 10;
             s.wrong = 1;
             s.helped = 1;
             s.seconds = 95;
+            window.setNumber(QStringLiteral("10"));
+            window.setTime(QStringLiteral("01:35"));
+            window.setMeterLeft(window.barLeft() + 0.93 * window.barWidth());
+            window.setMeterPicture(105);
             window.roundSummary()->showSummary(s);
         });
+    } else if (action == "helped") {
+        QTimer::singleShot(2500, &window, [&] { window.PicBut_Click(2); });
+        // The bulb's tick shows for a second only: once it is painted, the program stops still
+        // (the virtual display keeps the picture) so that a late screenshot still finds it.
+        auto* watch = new QTimer(&window);
+        QObject::connect(watch, &QTimer::timeout, &window, [&window, watch] {
+            if (!window.imgJaNein[0]->isVisible())
+                return;
+            watch->stop();
+            window.repaint();
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::minutes(2));
+        });
+        watch->start(20);
     } else if (action == "wrong" || action == "right") {
         QTimer::singleShot(2500, &window, [&] {
             const int answer = window.game().Ergebnis + (action == "wrong" ? 1 : 0);

@@ -17,5 +17,6 @@ shoot() { # name seconds program args...
 shoot counting 2.6 "$build/tests/shot_game" 0 none 1000
 shoot symbol-addition 3.6 "$build/tests/shot_game" 1 right 1000
 shoot multiplication 1.5 "$build/tests/shot_game" 4 none 1000
+shoot summary 3 "$build/tests/shot_game" 2 summary 1000
 shoot wizard 1.2 "$build/tests/shot_wizard" 2 1000 0
 echo "screenshots written to $out"
