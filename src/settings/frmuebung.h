@@ -81,6 +81,8 @@ public:
     QCheckBox* chkTipp = nullptr;
     QCheckBox* chkLogfile = nullptr;
     QCheckBox* chkZiffernblock = nullptr; // the number pad on the board
+    QCheckBox* chkVorlesen = nullptr;     // tasks read aloud
+    QLabel* lblKeineStimme = nullptr;     // beside it: the system has no voice for the language
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdDelLogfile = nullptr;
     QPushButton* cmdZurueck = nullptr;
@@ -123,6 +125,10 @@ private:
     int selectedKind() const;
     void fitPages();
     void loadSymbolPictures();
+    // Asks (once per language) whether a voice reads the interface language, when the box
+    // is ticked on the page shown; the note beside it tells when none does.
+    void checkVoice();
+    void showVoiceNote();
 
     std::optional<SettingsWriteReport> m_writeReport; // while the window is shown
     bool m_unloaded = false;
@@ -131,6 +137,9 @@ private:
     bool m_symbolPictures = false;
     bool m_quietList = false;   // the program marks a list entry: no player is chosen
     bool m_checkingBox = false; // a number box is being checked
+    // Per language, a bit each: whether a voice was asked for, and whether one was found.
+    unsigned m_voiceKnown = 0;
+    unsigned m_voiceFound = 0;
 };
 
 } // namespace kalmix

@@ -336,6 +336,7 @@ void frmUebung::BenutzerLaden() {
                 // A settings file without the key keeps the board without the pad.
                 chkZiffernblock->setChecked(GetIniInt(section, QStringLiteral("Ziffernblock"), 0) !=
                                             0);
+                chkVorlesen->setChecked(GetIniInt(section, QStringLiteral("Vorlesen"), 0) != 0);
             },
             [&] {
                 if (!txtName->text().isEmpty() && !shown())
@@ -416,6 +417,11 @@ void frmUebung::BenutzerSpeichern() {
                 if (chkZiffernblock->isChecked() ||
                     !GetIniString(aktiv, padKey, QStringLiteral("?")).startsWith(u'?'))
                     SaveIni(aktiv, padKey, bit(chkZiffernblock->isChecked()));
+                // Read-aloud's key likewise.
+                const QString speechKey = QStringLiteral("Vorlesen");
+                if (chkVorlesen->isChecked() ||
+                    !GetIniString(aktiv, speechKey, QStringLiteral("?")).startsWith(u'?'))
+                    SaveIni(aktiv, speechKey, bit(chkVorlesen->isChecked()));
             },
         });
 }

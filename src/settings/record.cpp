@@ -28,6 +28,7 @@ std::int16_t Animation = 0;
 std::int16_t Hilfe = 0;
 std::int16_t LogFile = 0;
 std::int16_t Ziffernblock = 0;
+std::int16_t Vorlesen = 0;
 
 namespace {
 constexpr std::int16_t kBounds[9] = {10, 20, 50, 100, 200, 500, 9, 19, 6};
@@ -41,7 +42,7 @@ void resetRecord() {
     SymbolZahl = FaktorZahl = NullFaktor = 0;
     SignMul.clear();
     SignDiv.clear();
-    AufgZahl = Zeit = Animation = Hilfe = LogFile = Ziffernblock = 0;
+    AufgZahl = Zeit = Animation = Hilfe = LogFile = Ziffernblock = Vorlesen = 0;
 }
 
 namespace {
@@ -114,6 +115,7 @@ void settleRecord() {
     Hilfe = settleTruth(Hilfe);
     LogFile = settleTruth(LogFile);
     Ziffernblock = settleTruth(Ziffernblock);
+    Vorlesen = settleTruth(Vorlesen);
     if (SignMul.trimmed().isEmpty())
         SignMul = u' ' + mulSignOption(0);
     if (SignDiv.trimmed().isEmpty())
@@ -186,6 +188,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
                 Hilfe = truth(c.hilfe);
                 Animation = truth(c.animation);
                 Ziffernblock = truth(c.numberPad);
+                Vorlesen = truth(c.readAloud);
                 if (Uebung == 0 || Uebung == 1) {
                     SymbolListe.fill(0);
                     SymbolZahl = 0;

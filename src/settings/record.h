@@ -28,6 +28,7 @@ extern std::int16_t Animation;
 extern std::int16_t Hilfe;
 extern std::int16_t LogFile;
 extern std::int16_t Ziffernblock; // the number pad on the board (off unless the player asks)
+extern std::int16_t Vorlesen;     // tasks read aloud (off unless the player asks)
 // PlaySound lives with the sound service (services/sound.h).
 
 constexpr std::int16_t kTrue = -1;
@@ -80,6 +81,7 @@ struct SettingsControls {
     bool hilfe = true;
     bool animation = true;
     bool numberPad = false;
+    bool readAloud = false;
     std::array<bool, 25> symbols{};
     std::array<bool, 20> factors{};
     int signMulOption = 0; // 0 "·", 1 "x", 2 "*"
