@@ -52,7 +52,8 @@ void ReadAloud::silence() {
 
 void ReadAloud::speak() {
     const int language = SprachBasis / 1000;
-    const QString words = taskWords(*m_task, language, langText(105));
+    const bool pictures = m_task->operation == u"count" || m_task->operation == u"symbols";
+    const QString words = taskWords(*m_task, language, pictures ? langText(105) : QString());
     if (!words.isEmpty())
         speaker().say(words, language);
 }

@@ -1,7 +1,8 @@
 // Starts the main window with a sample player and plays into a game, for screenshots:
 //   shot_game KIND [wrong|right] [LANGUAGE_BASE]
 // The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s; "pad"
-// shows the number pad, "firststart" the board before the first player.
+// shows the number pad, "speak" the speaker button, "firststart" the board before the first
+// player.
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
@@ -61,6 +62,7 @@ int main(int argc, char* argv[]) {
     Animation = Hilfe = kTrue;
     PlaySound = kFalse;
     Ziffernblock = truth(action == "pad");
+    Vorlesen = truth(action == "speak"); // the speaker button on the board
 
     window.show();
     if (action != "summary")
