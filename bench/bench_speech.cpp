@@ -89,10 +89,10 @@ int main(int argc, char** argv) {
             since.start();
             readAloud.taskShown(task, false);
             longestCallUs = std::max(longestCallUs, since.nsecsElapsed() / 1000);
-            const qint64 ms = awaitStart(since, started, first ? 10000 : 3000);
+            const qint64 ms = awaitStart(since, started, first ? 30000 : 3000);
             if (first) {
                 std::printf("first task (speech engine started with it): %s\n",
-                            ms < 0 ? "no speech within 10 s"
+                            ms < 0 ? "no speech within 30 s"
                                    : qPrintable(QString::number(ms) + QStringLiteral(" ms")));
                 first = false;
             } else if (ms < 0) {

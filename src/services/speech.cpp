@@ -34,6 +34,8 @@ public:
             return; // a later text or a stop came while the engine was busy
         if (!setLanguage(language))
             return;
+        if (generation != m_latest.load())
+            return; // the engine took its time to start: the text is out of date now
         m_tts->stop();
         m_tts->say(text);
     }
