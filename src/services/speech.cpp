@@ -149,14 +149,19 @@ private:
         QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
         // At the end the engine is let go on its own thread; one that hangs is left behind
         // rather than holding the program's exit.
-        QThread* thread = m_thread;
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [this, thread] {
-            m_closed = true;
-            thread->quit();
-            thread->wait(1000);
-        });
+        // Also when the application object goes without an event loop's end (as in tests).
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [this] { close(); });
+        QObject::connect(qApp, &QObject::destroyed, [this] { close(); });
         m_thread->start();
         return m_worker;
+    }
+
+    void close() {
+        if (m_closed)
+            return;
+        m_closed = true;
+        m_thread->quit();
+        m_thread->wait(1000);
     }
 
     std::atomic<quint64> m_latest{0};
