@@ -15,6 +15,7 @@
 #include "services/pictures.h"
 #include "services/settings.h"
 #include "services/sound.h"
+#include "services/speech.h"
 #include "services/twips.h"
 #include "settings/frmuebung.h"
 #include "settings/passwordlock.h"
@@ -55,11 +56,13 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_summary = new RoundSummaryPanel(picTafel);
     m_summary->playAgainClicked = [this] { PicBut_Click(0); };
     m_game.roundEnded = [this](const RoundSummary& s) { m_summary->showSummary(s); };
+    m_game.events.add(&m_readAloud);
     Form_Load();
 }
 
 frmKalmix::~frmKalmix() {
     qApp->removeEventFilter(this);
+    m_game.events.remove(&m_readAloud);
     delete m_uebung;
 }
 
@@ -102,6 +105,7 @@ void frmKalmix::Form_Load() {
 void frmKalmix::closeEvent(QCloseEvent* event) {
     // The program ends with its main window; every line of the log is already on disk.
     event->accept();
+    m_readAloud.silence();
     m_game.endOfProgram();
     LogNr().close();
     QCoreApplication::quit();
@@ -150,7 +154,7 @@ void frmKalmix::showSettingsWizard(bool unlocked) {
         delete m_uebung;
         m_uebung = nullptr;
     }
-    updateNumberPad(); // the player may have switched the pad on or off
+    updateNumberPad(); // the player may have switched the pad or read-aloud on or off
 }
 
 void frmKalmix::Sprache() {
@@ -173,6 +177,8 @@ void frmKalmix::Sprache() {
             [&] { useQtTranslations(SprachBasis); },
         });
     updateFirstStartHint();
+    if (m_speak)
+        m_speak->setToolTip(langText(292));
     if (m_summary)
         m_summary->retranslate();
 }
@@ -180,6 +186,8 @@ void frmKalmix::Sprache() {
 void frmKalmix::PicBut_Click(int index) {
     if (index == 0 || index == 3)
         m_summary->dismiss(); // a new round or the settings window: the last round's summary goes
+    if (index == 0 || index == 1 || index == 3)
+        speaker().stop(); // a new game, the end and the settings window cut off the voice
     switch (index) {
     case 0:
         m_game.Start_Click();
@@ -243,6 +251,10 @@ bool frmKalmix::eventFilter(QObject* watched, QEvent* event) {
     int code = 0;
     if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
         return QWidget::eventFilter(watched, event); // moves the focus, as it always does
+    if (key->key() == Qt::Key_Space) {
+        repeatTask(); // never an answer's character: it says the task again
+        return true;
+    }
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
         code = 13;
     else if (key->key() == Qt::Key_Backspace)

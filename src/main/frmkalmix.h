@@ -2,6 +2,7 @@
 
 #include "engine/board.h"
 #include "engine/game.h"
+#include "engine/readaloud.h"
 #include "main/playerbox.h"
 
 #include <QMargins>
@@ -119,6 +120,10 @@ public:
     // player asked for it) and the first start's hint (while no player exists).
     NumberPad* numberPad() const { return m_pad; }
     BoardHint* firstStartHint() const { return m_hint; }
+    // The speaker button: says the current task again; on the task frame while the player
+    // has read-aloud on.
+    QToolButton* speakerButton() const { return m_speak; }
+    ReadAloud& readAloud() { return m_readAloud; }
 
     // Picture of a symbol in its first (row 0) or second (row 1) look.
     static QString symbolPicture(int symbol, int row);
@@ -141,6 +146,9 @@ private:
     void createPanelAndToolbar();
     void createBoardAids();
     void updateNumberPad();
+    void updateSpeakerButton();
+    // Says the current task again while it waits for its answer.
+    void repeatTask();
     void updateFirstStartHint();
     void setClockCountsDown(bool on);
     // The question on one line where the task frame has room for it beside the answer box.
@@ -151,6 +159,8 @@ private:
     void watchFrame();
 
     Game m_game;
+    ReadAloud m_readAloud;
+    QToolButton* m_speak = nullptr;
     frmUebung* m_uebung = nullptr;
     HelpWindow* m_help = nullptr;
     NumberPad* m_pad = nullptr;

@@ -246,6 +246,8 @@ void frmUebung::reject() {
 
 void frmUebung::showPage(int page) {
     fraDialog[page]->setVisible(true);
+    if (page == 6)
+        checkVoice();
 }
 // The focus goes to the page shown, to its chosen option or its first control, so that it
 // never stays behind on a button that Enter would then press.
@@ -435,6 +437,7 @@ void frmUebung::cmdOptOK_Click() {
     c.animation = chkProgAnim->isChecked();
     c.numberPad = chkZiffernblock->isChecked();
     c.tricky = chkKnifflig[0]->isChecked();
+    c.readAloud = chkVorlesen->isChecked();
     for (int k = 0; k < 25; ++k)
         c.symbols[k] = chkSymbol[k]->isChecked();
     for (int i = 0; i < 20; ++i)

@@ -86,6 +86,8 @@ public:
     // Tricky tasks more often: one box on the range page and one on the factor page, which
     // always show the same.
     std::array<QCheckBox*, 2> chkKnifflig{};
+    QCheckBox* chkVorlesen = nullptr; // tasks read aloud
+    QLabel* lblKeineStimme = nullptr; // beside it: the system has no voice for the language
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdDelLogfile = nullptr;
     QPushButton* cmdPasswort = nullptr;
@@ -134,6 +136,10 @@ private:
     // password given now.
     bool optionsFree();
     void showLockState();
+    // Asks (once per language) whether a voice reads the interface language, when the box
+    // is ticked on the page shown; the note beside it tells when none does.
+    void checkVoice();
+    void showVoiceNote();
 
     std::optional<SettingsWriteReport> m_writeReport; // while the window is shown
     bool m_unloaded = false;
@@ -143,6 +149,9 @@ private:
     bool m_symbolPictures = false;
     bool m_quietList = false;   // the program marks a list entry: no player is chosen
     bool m_checkingBox = false; // a number box is being checked
+    // Per language, a bit each: whether a voice was asked for, and whether one was found.
+    unsigned m_voiceKnown = 0;
+    unsigned m_voiceFound = 0;
 };
 
 } // namespace kalmix

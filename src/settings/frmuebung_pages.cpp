@@ -10,6 +10,7 @@
 #include "services/pictures.h"
 #include "services/settings.h"
 #include "services/sound.h"
+#include "services/speech.h"
 #include "settings/record.h"
 
 #include <QButtonGroup>
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -277,6 +279,17 @@ void frmUebung::createPages() {
         lblPasswort->setWordWrap(true);
         l->addWidget(chkTipp);
         l->addWidget(chkZiffernblock);
+        chkVorlesen = new QCheckBox(fraDialog[6]);
+        chkVorlesen->setObjectName(QStringLiteral("chkVorlesen"));
+        lblKeineStimme = new QLabel(fraDialog[6]);
+        lblKeineStimme->setObjectName(QStringLiteral("lblKeineStimme"));
+        lblKeineStimme->setWordWrap(true);
+        lblKeineStimme->setVisible(false);
+        auto* speech = new QHBoxLayout;
+        speech->addWidget(chkVorlesen);
+        speech->addWidget(lblKeineStimme, 1);
+        l->addLayout(speech);
+        connect(chkVorlesen, &QCheckBox::toggled, this, [this] { checkVoice(); });
         l->addSpacing(12);
         l->addWidget(chkLogfile);
         auto* row = new QHBoxLayout;
@@ -362,6 +375,8 @@ void frmUebung::Sprache() {
                 chkZiffernblock->setText(langText(260));
                 for (QCheckBox* box : chkKnifflig)
                     box->setText(langText(360));
+                chkVorlesen->setText(langText(290));
+                lblKeineStimme->setText(langText(291));
             },
             [&] {
                 cmdDelLogfile->setText(langText(154));
@@ -401,6 +416,34 @@ void frmUebung::fitPages() {
     for (QWidget* page : fraDialog)
         page->setMinimumSize(room);
     adjustSize();
+}
+
+void frmUebung::checkVoice() {
+    if (!chkVorlesen->isChecked() || !fraDialog[6]->isVisible()) {
+        showVoiceNote();
+        return; // asked only for the page a parent sees, never while the window is hidden
+    }
+    const int language = SprachBasis / 1000;
+    if (language < 0 || language > 6 || (m_voiceKnown & (1u << language))) {
+        showVoiceNote();
+        return;
+    }
+    QPointer<frmUebung> self(this);
+    speaker().askVoice(language, [self, language](bool found) {
+        if (!self)
+            return;
+        self->m_voiceKnown |= 1u << language;
+        if (found)
+            self->m_voiceFound |= 1u << language;
+        self->showVoiceNote();
+    });
+}
+
+void frmUebung::showVoiceNote() {
+    const int language = SprachBasis / 1000;
+    const unsigned bit = language >= 0 && language <= 6 ? 1u << language : 0;
+    const bool none = (m_voiceKnown & bit) && !(m_voiceFound & bit);
+    lblKeineStimme->setVisible(chkVorlesen->isChecked() && none);
 }
 
 } // namespace kalmix

@@ -339,6 +339,7 @@ void frmUebung::BenutzerLaden() {
                 chkZiffernblock->setChecked(GetIniInt(section, QStringLiteral("Ziffernblock"), 0) !=
                                             0);
                 chkKnifflig[0]->setChecked(GetIniInt(section, QStringLiteral("Knifflig"), 0) != 0);
+                chkVorlesen->setChecked(GetIniInt(section, QStringLiteral("Vorlesen"), 0) != 0);
             },
             [&] {
                 if (!txtName->text().isEmpty() && !shown())
@@ -423,6 +424,11 @@ void frmUebung::BenutzerSpeichern() {
                 if (chkKnifflig[0]->isChecked() ||
                     !GetIniString(aktiv, trickyKey, QStringLiteral("?")).startsWith(u'?'))
                     SaveIni(aktiv, trickyKey, bit(chkKnifflig[0]->isChecked()));
+                // Read-aloud's key likewise.
+                const QString speechKey = QStringLiteral("Vorlesen");
+                if (chkVorlesen->isChecked() ||
+                    !GetIniString(aktiv, speechKey, QStringLiteral("?")).startsWith(u'?'))
+                    SaveIni(aktiv, speechKey, bit(chkVorlesen->isChecked()));
             },
         });
 }

@@ -29,6 +29,7 @@ std::int16_t Hilfe = 0;
 std::int16_t LogFile = 0;
 std::int16_t Ziffernblock = 0;
 std::int16_t Knifflig = 0;
+std::int16_t Vorlesen = 0;
 
 namespace {
 constexpr std::int16_t kBounds[9] = {10, 20, 50, 100, 200, 500, 9, 19, 6};
@@ -42,7 +43,7 @@ void resetRecord() {
     SymbolZahl = FaktorZahl = NullFaktor = 0;
     SignMul.clear();
     SignDiv.clear();
-    AufgZahl = Zeit = Animation = Hilfe = LogFile = Ziffernblock = Knifflig = 0;
+    AufgZahl = Zeit = Animation = Hilfe = LogFile = Ziffernblock = Knifflig = Vorlesen = 0;
 }
 
 namespace {
@@ -116,6 +117,7 @@ void settleRecord() {
     LogFile = settleTruth(LogFile);
     Ziffernblock = settleTruth(Ziffernblock);
     Knifflig = settleTruth(Knifflig);
+    Vorlesen = settleTruth(Vorlesen);
     if (SignMul.trimmed().isEmpty())
         SignMul = u' ' + mulSignOption(0);
     if (SignDiv.trimmed().isEmpty())
@@ -189,6 +191,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
                 Animation = truth(c.animation);
                 Ziffernblock = truth(c.numberPad);
                 Knifflig = truth(c.tricky);
+                Vorlesen = truth(c.readAloud);
                 if (Uebung == 0 || Uebung == 1) {
                     SymbolListe.fill(0);
                     SymbolZahl = 0;

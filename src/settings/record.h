@@ -29,6 +29,7 @@ extern std::int16_t Hilfe;
 extern std::int16_t LogFile;
 extern std::int16_t Ziffernblock; // the number pad on the board (off unless the player asks)
 extern std::int16_t Knifflig;     // tricky tasks come back more often (off unless asked)
+extern std::int16_t Vorlesen;     // tasks read aloud (off unless the player asks)
 // PlaySound lives with the sound service (services/sound.h).
 
 constexpr std::int16_t kTrue = -1;
@@ -82,6 +83,7 @@ struct SettingsControls {
     bool animation = true;
     bool numberPad = false;
     bool tricky = false;
+    bool readAloud = false;
     std::array<bool, 25> symbols{};
     std::array<bool, 20> factors{};
     int signMulOption = 0; // 0 "·", 1 "x", 2 "*"

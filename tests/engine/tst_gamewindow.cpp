@@ -74,6 +74,7 @@ private Q_SLOTS:
     void numberPadTypesThroughTheKeyPath();
     void helpedAnswerLooksLikeHelp();
     void clockCaptionSaysTimeLeft();
+    void spaceBarAndSpeakerButtonRepeat();
 };
 
 void TestGameWindow::answerBoxContinuesTheTaskLine() {
@@ -170,6 +171,31 @@ void TestGameWindow::clockCaptionSaysTimeLeft() {
     env.scheduler.advance(1000);
     QCOMPARE(env.w->lblTime->text(), QStringLiteral("01:29"));
     QCOMPARE(env.w->Label[1]->text(), QStringLiteral("Time left:"));
+}
+
+// With read-aloud on, the speaker button and the space bar say the waiting task again; a
+// space never reaches the answer box or has it judged. Without the option the board has no
+// button and the space says nothing.
+void TestGameWindow::spaceBarAndSpeakerButtonRepeat() {
+    {
+        Window plain;
+        QVERIFY(!plain.w->speakerButton()->isVisible());
+        QTest::keyClick(plain.w->txtErgebnis, Qt::Key_Space);
+        QVERIFY(plain.speech.said.isEmpty());
+        QVERIFY(plain.w->txtErgebnis->text().isEmpty());
+    }
+    Window env("Vorlesen=1\r\n");
+    QCOMPARE(env.speech.said.size(), 1);
+    QVERIFY(env.w->speakerButton()->isVisible());
+    QTest::keyClicks(env.w->txtErgebnis, QStringLiteral("1"));
+    QTest::keyClick(env.w->txtErgebnis, Qt::Key_Space);
+    QTest::keyClick(env.w->txtErgebnis, Qt::Key_Space);
+    QCOMPARE(env.w->txtErgebnis->text(), QStringLiteral("1"));
+    QVERIFY(!env.w->game().judging());
+    QTest::mouseClick(env.w->speakerButton(), Qt::LeftButton);
+    QCOMPARE(env.speech.said.size(), 4);
+    QCOMPARE(env.speech.said.last(), env.speech.said.first());
+    QVERIFY(env.w->txtErgebnis->hasFocus());
 }
 
 QTEST_MAIN(TestGameWindow)

@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -707,6 +708,30 @@ private Q_SLOTS:
         QCOMPARE(f.section("Anna"), crlf(kAnna + "Knifflig= 1\n"));
         f.reload();
         QVERIFY(f.w->chkKnifflig[1]->isChecked());
+    }
+
+    // Read-aloud likewise; the voice is asked for only on the last page a parent sees (never
+    // while the window loads hidden at start-up), and without one the note says so.
+    void readAloudTickBox() {
+        Wizard f(kBase);
+        QVERIFY(!f.w->chkVorlesen->isChecked());
+        QVERIFY(f.show());
+        f.nextTo(6);
+        QCOMPARE(f.page(), 6);
+        QVERIFY(f.speech.asked.isEmpty());
+        f.click(f.w->chkVorlesen);
+        QCOMPARE(f.speech.asked.size(), 1);
+        QVERIFY(!f.w->lblKeineStimme->isVisible());
+        f.speech.answerVoices(false);
+        QVERIFY(f.w->lblKeineStimme->isVisible());
+        QCOMPARE(f.w->lblKeineStimme->text(), langText(291));
+        f.click(f.w->cmdOptOK);
+        QCOMPARE(Vorlesen, kTrue);
+        QCOMPARE(f.section("Anna"), crlf(kAnna + "Vorlesen= 1\n"));
+        f.reload();
+        QVERIFY(f.w->chkVorlesen->isChecked());
+        QCOMPARE(Vorlesen, kTrue);
+        QVERIFY(f.speech.asked.isEmpty());
     }
 
     void shortStoredTickStrings() {

@@ -15,6 +15,7 @@ TestEnv::TestEnv() {
     setExeNameForTesting(QStringLiteral("Kalmix"));
     setClock(&clock);
     setSoundPlayer(&sound);
+    setSpeaker(&speech);
     setMsgBoxHook([this](const MsgBoxCall& call) {
         messages.append(call);
         if (!answers.isEmpty())
@@ -38,6 +39,7 @@ TestEnv::~TestEnv() {
     setExeNameForTesting({});
     setClock(nullptr);
     setSoundPlayer(nullptr);
+    setSpeaker(nullptr);
     setMsgBoxHook(nullptr);
     setErrorReporter(nullptr);
     setProgramEnder(nullptr);

@@ -4,12 +4,16 @@
 #include "services/msgbox.h"
 #include "services/sound.h"
 #include "settings/passwordlock.h"
+#include "services/speech.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace kalmix::test {
 
@@ -29,6 +33,34 @@ public:
     int stops = 0;
     void play(const QByteArray& wav) override { played.append(wav); }
     void stop() override { ++stops; }
+};
+
+// Records what would have been said. Voice questions wait until a test answers them.
+class FakeSpeaker final : public Speaker {
+public:
+    QStringList said;
+    QList<int> languages; // of each text said
+    int stops = 0;
+    QStringList events; // "stop" and every text said, in order
+    QList<std::pair<int, std::function<void(bool)>>> asked;
+    void say(const QString& text, int language) override {
+        said.append(text);
+        languages.append(language);
+        events.append(text);
+    }
+    void stop() override {
+        ++stops;
+        events.append(QStringLiteral("stop"));
+    }
+    void askVoice(int language, std::function<void(bool)> answer) override {
+        asked.append({language, std::move(answer)});
+    }
+    // Answers every question asked so far.
+    void answerVoices(bool found) {
+        const auto pending = std::exchange(asked, {});
+        for (const auto& a : pending)
+            a.second(found);
+    }
 };
 
 // One reported error as a procedure's handler passed it on.
@@ -57,6 +89,7 @@ public:
 
     FakeClock clock;
     FakeSoundPlayer sound;
+    FakeSpeaker speech;
     QList<MsgBoxCall> messages;
     QList<MsgResult> answers; // taken from the front; Ok / Yes when empty
     QList<Reported> errors;

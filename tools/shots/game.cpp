@@ -1,10 +1,11 @@
 // Starts the main window with a sample player and plays into a game, for screenshots:
-//   shot_game KIND [wrong|right|helped|pad|countdown|summary|firststart|...] [LANGUAGE_BASE]
+//   shot_game KIND [wrong|right|helped|pad|countdown|summary|firststart|speak|...] [LANGUAGE_BASE]
 // The game starts after 0.3 s; with "wrong" or "right" an answer is typed after 2.5 s, with
 // "helped" the light bulb fills it in then; "pad" shows the number pad, "countdown" plays a
 // round of 90 seconds, "summary" shows the end of a round, "firststart" the board before the
 // first player. It runs in a fresh program directory under /tmp, where Anna is the stored
-// player (none for "firststart"), so that no settings file of an earlier run shows.
+// player (none for "firststart"), so that no settings file of an earlier run shows; "speak"
+// shows the speaker button of read-aloud.
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
@@ -79,6 +80,7 @@ int main(int argc, char* argv[]) {
     PlaySound = kFalse;
     Ziffernblock = truth(action == "pad");
     Zeit = static_cast<std::int16_t>(action == "countdown" ? 90 : 0);
+    Vorlesen = truth(action == "speak"); // the speaker button on the board
 
     window.show();
     if (action != "summary")
