@@ -72,8 +72,16 @@ void fillClassTable(QTableWidget& table, const QList<ReportClassRow>& rows) {
             if (c > 0)
                 item->setTextAlignment(c == 1 ? Qt::AlignLeft | Qt::AlignVCenter
                                               : Qt::AlignRight | Qt::AlignVCenter);
-            if (c == 5)
+            if (c == 5) {
                 item->setTextAlignment(Qt::AlignCenter);
+                QFont bold = table.font();
+                bold.setBold(true);
+                bold.setPointSizeF(bold.pointSizeF() * 1.2);
+                item->setFont(bold);
+                item->setForeground(row.trend > 0   ? QColor(0x2E, 0x8B, 0x3E)
+                                    : row.trend < 0 ? QColor(0xC0, 0x39, 0x2B)
+                                                    : QColor(0x80, 0x80, 0x80));
+            }
             if (row.deleted)
                 item->setForeground(QColor(0x80, 0x80, 0x80));
             table.setItem(r, c, item);
@@ -81,6 +89,7 @@ void fillClassTable(QTableWidget& table, const QList<ReportClassRow>& rows) {
     }
     table.setSortingEnabled(true);
     table.resizeColumnsToContents();
+    table.horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 } // namespace kalmix

@@ -126,7 +126,7 @@ FactLayout factLayout(const PlayerExercise& e, const QString& operation) {
         l.rows = span(e.zero ? 0 : 1, e.maxSum - 1);
     else
         l.rows = span(e.zero ? 1 : 2, e.maxSum);
-    l.columns = span(1, e.maxSum);
+    l.columns = span(1, e.zero || operation == u'-' ? e.maxSum : e.maxSum - 1);
     l.zero = e.zero;
     return l;
 }
@@ -162,6 +162,14 @@ QString operationSign(const QString& operation) {
     if (operation == u'/')
         return QStringLiteral(":");
     return operation;
+}
+
+QString operationName(const QString& operation) {
+    const int nr = operation == u'+'   ? 185
+                   : operation == u'-' ? 181
+                   : operation == u'*' ? 182
+                                       : 186;
+    return operationSign(operation) + QStringLiteral("   ") + QString(langText(nr)).remove(u'&');
 }
 
 QColor factColor(ReportFact::State state) {

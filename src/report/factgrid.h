@@ -50,6 +50,8 @@ std::optional<std::pair<int, int>> cellFact(const FactLayout& layout, int row, i
 int factResult(const QString& operation, int a, int b);
 // The sign a task shows for an operation.
 QString operationSign(const QString& operation);
+// The sign and the name of the kind, as the operation list shows them.
+QString operationName(const QString& operation);
 
 QColor factColor(ReportFact::State state);
 

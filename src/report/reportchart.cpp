@@ -30,7 +30,9 @@ QLocale reportLocale() {
     static const QLocale::Language languages[7] = {
         QLocale::German,  QLocale::English,         QLocale::Swedish, QLocale::Italian,
         QLocale::Spanish, QLocale::NorwegianBokmal, QLocale::French};
-    return QLocale(languages[std::clamp(SprachBasis / 1000, 0, 6)]);
+    const QLocale::Language language = languages[std::clamp(SprachBasis / 1000, 0, 6)];
+    return language == QLocale::English ? QLocale(QLocale::English, QLocale::UnitedKingdom)
+                                        : QLocale(language);
 }
 
 ReportChart::ReportChart(QWidget* parent) : QWidget(parent) {
@@ -116,7 +118,8 @@ void ReportChart::paintChart(QPainter& p, const QRectF& rect, const QList<Report
         const qreal h = plot.height() * d.solved / top;
         p.fillRect(QRectF(plot.left() + i * slot + slot * 0.15, plot.bottom() - h, slot * 0.7, h),
                    kBar);
-        if (d.day.dayOfWeek() == Qt::Monday || i == 0) {
+        // The first day is named too when the next Monday is far enough away.
+        if (d.day.dayOfWeek() == Qt::Monday || (i == 0 && d.day.dayOfWeek() <= Qt::Wednesday)) {
             p.setPen(kAxis);
             p.drawLine(QPointF(plot.left() + i * slot, plot.bottom()),
                        QPointF(plot.left() + i * slot, plot.bottom() + 3));

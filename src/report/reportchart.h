@@ -18,7 +18,7 @@ public:
 
     // Paints into rect; used for the screen and for printing.
     static void paintChart(QPainter& p, const QRectF& rect, const QList<ReportDay>& days);
-    QSize sizeHint() const override { return {560, 220}; }
+    QSize sizeHint() const override { return {560, 200}; }
     QSize minimumSizeHint() const override { return {360, 180}; }
 
 protected:

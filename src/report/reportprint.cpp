@@ -38,16 +38,20 @@ struct Page {
         p.setPen(Qt::black);
         font(11);
     }
-    // A row of cells; the first column left, the others right.
+    // A row of cells; the first column left, the others right. Titles (bold) may take two
+    // lines.
     void row(const QStringList& cells, const QList<qreal>& widths, bool bold = false) {
         font(11, bold);
+        const qreal h = bold ? 30 : 18;
         qreal x = 0;
         for (int c = 0; c < cells.size() && c < widths.size(); ++c) {
-            p.drawText(QRectF(x, y, widths[c] - 8, 18),
-                       (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, cells[c]);
+            p.drawText(QRectF(x, y, widths[c] - 8, h),
+                       (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignBottom |
+                           Qt::TextWordWrap,
+                       cells[c]);
             x += widths[c];
         }
-        y += 18;
+        y += h + 2;
         font(11);
     }
 };
@@ -157,7 +161,7 @@ bool printClassOverview(QPagedPaintDevice& device, const QList<ReportClassRow>& 
     if (!begin(p, device, &height))
         return false;
     Page page{p, height};
-    const QList<qreal> widths = {190, 150, 100, 90, 110, 80};
+    const QList<qreal> widths = {170, 140, 110, 80, 150, 70};
     auto head = [&] {
         page.heading(title(QString(langText(304)).remove(u'&'), at), 18);
         page.row(classColumnTitles(), widths, true);

@@ -49,6 +49,8 @@ QTableWidget* table(QWidget* parent, const char* name) {
     t->setSelectionMode(QAbstractItemView::NoSelection);
     t->setFocusPolicy(Qt::NoFocus);
     t->verticalHeader()->setVisible(false);
+    t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 8);
     t->setWordWrap(false);
     return t;
 }
@@ -63,7 +65,9 @@ QTableWidgetItem* cell(const QString& text, bool right = true) {
 
 // A table exactly as high as its rows, so that the page scrolls as a whole.
 void fitHeight(QTableWidget* t) {
-    int h = t->horizontalHeader()->isVisible() ? t->horizontalHeader()->height() : 0;
+    const QHeaderView* header = t->horizontalHeader();
+    int h =
+        !header->isHidden() ? std::max(header->sizeHint().height(), header->minimumHeight()) : 0;
     for (int r = 0; r < t->rowCount(); ++r)
         h += t->rowHeight(r);
     t->setFixedHeight(h + 2 * t->frameWidth());
@@ -86,7 +90,7 @@ ReportWindow::ReportWindow(ReportSource& source, QWidget* parent)
     big.setPointSizeF(big.pointSizeF() * 1.15);
     lstPlayers->setFont(big);
     lstPlayers->setMinimumWidth(150);
-    lstPlayers->setMaximumWidth(220);
+    lstPlayers->setMaximumWidth(190);
 
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
@@ -101,7 +105,7 @@ ReportWindow::ReportWindow(ReportSource& source, QWidget* parent)
     tblClass = table(tabs, "tblClass");
     tblClass->setSelectionMode(QAbstractItemView::SingleSelection);
     tblClass->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblClass->horizontalHeader()->setStretchLastSection(true);
+    tblClass->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblClass->horizontalHeader()->setSortIndicatorShown(true);
     tabs->addTab(tblClass, QString());
 
@@ -144,7 +148,7 @@ ReportWindow::ReportWindow(ReportSource& source, QWidget* parent)
     Sprache();
     fillPlayers();
     fillClass();
-    QSize size(1060, 740);
+    QSize size(1180, 760);
     if (const QScreen* s = parent ? parent->screen() : screen()) // never larger than the screen
         size = size.boundedTo(s->availableGeometry().size() * 0.95);
     resize(size);
@@ -158,7 +162,6 @@ void ReportWindow::createPlayerPage(QWidget* page) {
     tblTotals->setColumnCount(3);
     tblTotals->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblTotals->verticalHeader()->setVisible(true);
-    tblTotals->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblTotals->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tblTotals->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tblTotals->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
@@ -190,9 +193,17 @@ void ReportWindow::createPlayerPage(QWidget* page) {
     lblTricky = heading(page, "lblTricky");
     tblTricky = table(page, "tblTricky");
     tblTricky->setColumnCount(4);
-    tblTricky->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tblTricky->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Long column titles wrap, so that the list fits beside the facts.
+    QHeaderView* trickyHeader = tblTricky->horizontalHeader();
+    trickyHeader->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    trickyHeader->setSectionResizeMode(QHeaderView::Fixed);
+    trickyHeader->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < 4; ++c)
+        tblTricky->setColumnWidth(c, 96);
+    trickyHeader->setMinimumHeight(tblTricky->fontMetrics().lineSpacing() * 3 + 8);
+    tblTricky->setMinimumWidth(120 + 3 * 96);
     tblTricky->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tblTricky->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblNoTricky = new QLabel(page);
     lblNoTricky->setObjectName(QStringLiteral("lblNoTricky"));
 
@@ -211,18 +222,22 @@ void ReportWindow::createPlayerPage(QWidget* page) {
     trickyColumn->addWidget(lblNoTricky);
     trickyColumn->addStretch(1);
 
-    auto* upper = new QHBoxLayout;
-    upper->addWidget(chart, 1);
-    upper->addWidget(tblTotals, 0, Qt::AlignTop);
-    auto* lower = new QHBoxLayout;
-    lower->addLayout(factsColumn, 1);
-    lower->addSpacing(16);
-    lower->addLayout(trickyColumn, 1);
+    // The chart above the facts on the left, the totals above the tricky tasks on the right.
+    auto* left = new QVBoxLayout;
+    left->addWidget(chart);
+    left->addSpacing(8);
+    left->addLayout(factsColumn, 1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(tblTotals, 0, Qt::AlignLeft);
+    right->addSpacing(16);
+    right->addLayout(trickyColumn, 1);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addSpacing(16);
+    columns->addLayout(right, 1);
     auto* l = new QVBoxLayout(page);
     l->addWidget(lblPlayer);
-    l->addLayout(upper);
-    l->addSpacing(8);
-    l->addLayout(lower, 1);
+    l->addLayout(columns, 1);
 }
 
 void ReportWindow::showReport(QWidget* parent) {
@@ -260,6 +275,9 @@ void ReportWindow::Sprache() {
                 lblNoTricky->setText(langText(331));
                 for (int i = 0; i < 5; ++i)
                     lblLegend[i]->setText(langText(321 + i));
+                for (int i = 0; i < cmbOperation->count(); ++i)
+                    cmbOperation->setItemText(i,
+                                              operationName(cmbOperation->itemData(i).toString()));
             },
             [&] {
                 // Names, numbers and dates follow the language too.
@@ -314,7 +332,7 @@ void ReportWindow::lstPlayers_Click() {
                 const QStringList ops = factOperations(m_report.exercise.kind);
                 cmbOperation->clear();
                 for (const QString& op : ops)
-                    cmbOperation->addItem(operationSign(op), op);
+                    cmbOperation->addItem(operationName(op), op);
                 if (!m_report.player.name.isEmpty())
                     loadFacts(m_source, m_report, ops.first());
             },
@@ -342,9 +360,12 @@ void ReportWindow::fillPlayer() {
         for (int r = 0; r < 5; ++r)
             tblTotals->setItem(r, span, cell(any ? texts[r] : QString()));
     }
+    tblTotals->resizeColumnsToContents();
     fitHeight(tblTotals);
-    tblTotals->setFixedWidth(tblTotals->verticalHeader()->width() +
-                             tblTotals->horizontalHeader()->length() + 2 * tblTotals->frameWidth());
+    int width = tblTotals->verticalHeader()->sizeHint().width() + 2 * tblTotals->frameWidth();
+    for (int c = 0; c < 3; ++c)
+        width += tblTotals->columnWidth(c);
+    tblTotals->setFixedWidth(width);
     fillFacts();
     fillTricky();
 }
