@@ -327,7 +327,10 @@ void ReportWindow::lstPlayers_Click() {
                                : PlayerReport{};
             },
             // A deleted player has no settings left: the default exercise is shown.
-            [&] { m_report.exercise = readPlayerExercise(m_report.player.name); },
+            [&] {
+                if (!m_report.player.name.isEmpty())
+                    m_report.exercise = readPlayerExercise(m_report.player.name);
+            },
             [&] {
                 const QStringList ops = factOperations(m_report.exercise.kind);
                 cmbOperation->clear();
@@ -419,7 +422,8 @@ void ReportWindow::cmdPrint_Click() {
         const bool done = onClassTab() ? printClassOverview(printer, m_class, clock().now())
                                        : printPlayer(printer, m_report);
         if (!done)
-            sayFileError(printer.printerName(), QString());
+            MsgBox(langText(341).arg(printer.printerName()), MsgButtons::Ok, MsgIcon::Exclamation,
+                   this);
     }});
 }
 
