@@ -16,7 +16,8 @@ namespace {
 constexpr int kCell = 22;   // a grid cell, in pixels at 1x
 constexpr int kHeader = 28; // the row and column of values
 constexpr int kLine = 20;   // a line of the list
-constexpr int kListRows = 40;
+constexpr int kListRows = 30;
+constexpr int kListWidth = 380;
 
 quint64 key(int a, int b) {
     return (static_cast<quint64>(static_cast<quint32>(a)) << 32) | static_cast<quint32>(b);
@@ -195,6 +196,7 @@ void FactGridWidget::setFacts(const FactLayout& layout, const QList<ReportFact>&
     m_facts.clear();
     for (const ReportFact& f : facts)
         m_facts.insert(key(f.a, f.b), f);
+    m_listed = layout.asList ? listed(kListRows) : QList<ReportFact>();
     updateGeometry();
     update();
 }
@@ -224,7 +226,7 @@ QList<ReportFact> FactGridWidget::listed(int most) const {
 
 QSize FactGridWidget::sizeHint() const {
     if (m_layout.asList)
-        return {460, kLine * (std::min<int>(kListRows, listed(kListRows).size()) + 1) + 4};
+        return {kListWidth, kLine * (static_cast<int>(m_listed.size()) + 2) + 4};
     return {kHeader + kCell * static_cast<int>(m_layout.columns.size()) + 2,
             kHeader + kCell * static_cast<int>(m_layout.rows.size()) + 2};
 }
@@ -241,26 +243,29 @@ void FactGridWidget::paintFacts(QPainter& p, const QRectF& rect) const {
     p.setFont(small);
     const QString sign = operationSign(m_layout.operation);
     if (m_layout.asList) {
-        const QList<ReportFact> facts = listed(kListRows);
+        const QList<ReportFact>& facts = m_listed;
         p.setPen(Qt::black);
-        const qreal cols[3] = {26, 200, 300};
-        p.drawText(QRectF(cols[0], 0, 170, kLine), Qt::AlignVCenter, langText(327));
-        p.drawText(QRectF(cols[1], 0, 95, kLine), Qt::AlignVCenter, langText(328));
-        p.drawText(QRectF(cols[2], 0, 160, kLine), Qt::AlignVCenter, langText(312));
+        // The task, how often it was asked and how often right at the first try; the titles
+        // may take two lines.
+        const QRectF cols[3] = {{26, 0, 120, kLine}, {150, 0, 80, kLine}, {240, 0, 130, kLine}};
+        const int align[3] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight};
+        const QString titles[3] = {langText(327), langText(328), langText(312)};
+        for (int c = 0; c < 3; ++c)
+            p.drawText(cols[c].adjusted(0, 0, 0, kLine),
+                       align[c] | Qt::AlignBottom | Qt::TextWordWrap, titles[c]);
         for (int i = 0; i < facts.size(); ++i) {
             const ReportFact& f = facts[i];
-            const qreal y = kLine * (i + 1);
+            const qreal y = kLine * (i + 2);
             p.fillRect(QRectF(4, y + 4, 14, kLine - 8), factColor(f.state));
             const QString task = QStringLiteral("%1 %2 %3 = %4")
                                      .arg(f.a)
                                      .arg(sign)
                                      .arg(f.b)
                                      .arg(factResult(m_layout.operation, f.a, f.b));
-            p.drawText(QRectF(cols[0], y, 170, kLine), Qt::AlignVCenter,
-                       f.leftTricky ? task + QStringLiteral("  \u2022") : task);
-            p.drawText(QRectF(cols[1], y, 95, kLine), Qt::AlignVCenter, QString::number(f.tasks));
-            p.drawText(QRectF(cols[2], y, 160, kLine), Qt::AlignVCenter,
-                       QString::number(f.rightFirstTry));
+            const QString texts[3] = {f.leftTricky ? task + QStringLiteral("  \u2022") : task,
+                                      QString::number(f.tasks), QString::number(f.rightFirstTry)};
+            for (int c = 0; c < 3; ++c)
+                p.drawText(cols[c].translated(0, y), align[c] | Qt::AlignVCenter, texts[c]);
         }
         p.restore();
         return;

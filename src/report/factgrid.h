@@ -81,6 +81,7 @@ private:
     const ReportFact* factAt(int a, int b) const;
     FactLayout m_layout;
     QHash<quint64, ReportFact> m_facts;
+    QList<ReportFact> m_listed; // what the list shows
 };
 
 } // namespace kalmix

@@ -160,7 +160,11 @@ void ReportWindow::createPlayerPage(QWidget* page) {
     tblTotals = table(page, "tblTotals");
     tblTotals->setRowCount(5);
     tblTotals->setColumnCount(3);
-    tblTotals->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The column titles wrap, so that the columns are only as wide as their numbers.
+    tblTotals->horizontalHeader()->setDefaultAlignment(
+        Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    tblTotals->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tblTotals->horizontalHeader()->setMinimumHeight(tblTotals->fontMetrics().lineSpacing() * 2 + 8);
     tblTotals->verticalHeader()->setVisible(true);
     tblTotals->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tblTotals->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -363,7 +367,16 @@ void ReportWindow::fillPlayer() {
         for (int r = 0; r < 5; ++r)
             tblTotals->setItem(r, span, cell(any ? texts[r] : QString()));
     }
-    tblTotals->resizeColumnsToContents();
+    const QFontMetrics fm = tblTotals->fontMetrics();
+    const QStringList titles = totalsColumnTitles();
+    for (int c = 0; c < 3; ++c) {
+        int most = 64;
+        for (const QString& word : titles[c].split(u' '))
+            most = std::max(most, fm.horizontalAdvance(word));
+        for (int r = 0; r < 5; ++r)
+            most = std::max(most, fm.horizontalAdvance(tblTotals->item(r, c)->text()));
+        tblTotals->setColumnWidth(c, most + 16);
+    }
     fitHeight(tblTotals);
     int width = tblTotals->verticalHeader()->sizeHint().width() + 2 * tblTotals->frameWidth();
     for (int c = 0; c < 3; ++c)
