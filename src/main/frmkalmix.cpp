@@ -175,6 +175,7 @@ void frmKalmix::Sprache() {
             [&] { PicBut[3]->setToolTip(langText(116)); },
             [&] { PicBut[4]->setToolTip(langText(120)); },
             [&] { useQtTranslations(SprachBasis); },
+            [&] { mnuBericht->setText(langText(302)); },
         });
     updateFirstStartHint();
     if (m_speak)

@@ -51,6 +51,7 @@ public:
     void mnuHomepage_Click();
     void mnuEMail_Click();
     void mnuUeber_Click();
+    void mnuBericht_Click();
     // "mailto:", the support address, "?Subject=" and the program title.
     static QString emailAddress();
     HelpWindow* helpWindow() const { return m_help; }
@@ -115,6 +116,7 @@ public:
     QAction* mnuHomepage = nullptr;
     QAction* mnuEMail = nullptr;
     QAction* mnuUeber = nullptr;
+    QAction* mnuBericht = nullptr;
 
     // The board's aids: the number pad (shown while a task waits for its answer, when the
     // player asked for it) and the first start's hint (while no player exists).

@@ -3,6 +3,7 @@
 #include "about/frminfo.h"
 #include "errors/procedure.h"
 #include "main/helpwindow.h"
+#include "report/reportwindow.h"
 #include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/lang.h"
@@ -41,6 +42,10 @@ void frmKalmix::mnuUeber_Click() {
         frmInfo about(this);
         about.exec();
     }});
+}
+
+void frmKalmix::mnuBericht_Click() {
+    Procedure("frmKalmix", "mnuBericht_Click").run({[&] { ReportWindow::showReport(this); }});
 }
 
 } // namespace kalmix

@@ -213,6 +213,9 @@ void frmKalmix::createPanelAndToolbar() {
     mnuHomepage = mnuHilfe->addAction(QStringLiteral("&Orbelt's Homepage..."));
     mnuEMail = mnuHilfe->addAction(QStringLiteral("&E-Mail an Orbelt..."));
     mnuHilfe->addSeparator();
+    mnuBericht = mnuHilfe->addAction(QStringLiteral("&Bericht..."));
+    mnuBericht->setObjectName(QStringLiteral("mnuBericht"));
+    connect(mnuBericht, &QAction::triggered, this, [this] { mnuBericht_Click(); });
     mnuUeber = mnuHilfe->addAction(QStringLiteral("&Über..."));
     connect(mnuOnlinehilfe, &QAction::triggered, this, [this] { mnuOnlinehilfe_Click(); });
     connect(mnuHomepage, &QAction::triggered, this, [this] { mnuHomepage_Click(); });

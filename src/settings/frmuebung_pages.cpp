@@ -4,6 +4,7 @@
 #include "engine/practicelog.h"
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
+#include "report/reportwindow.h"
 #include "services/desktop.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
@@ -294,6 +295,10 @@ void frmUebung::createPages() {
         l->addWidget(chkLogfile);
         auto* row = new QHBoxLayout;
         row->addWidget(cmdViewLog);
+        auto* cmdReport = new QPushButton(fraDialog[6]);
+        cmdReport->setObjectName(QStringLiteral("cmdReport"));
+        connect(cmdReport, &QPushButton::clicked, this, [this] { ReportWindow::showReport(this); });
+        row->addWidget(cmdReport);
         row->addWidget(cmdDelLogfile);
         row->addStretch(1);
         l->addLayout(row);
@@ -385,6 +390,7 @@ void frmUebung::Sprache() {
                 // that of Next, Previous or Cancel, which every page has.
                 cmdPasswort->setText(QString(langText(156)).remove(u'&'));
                 lblPasswort->setText(langText(355));
+                findChild<QPushButton*>(QStringLiteral("cmdReport"))->setText(langText(301));
                 cmdCancel->setText(langText(143));
                 cmdDelEntry->setText(langText(178));
                 cmdWeiter->setText(langText(169));

@@ -1,0 +1,281 @@
+#include "fakereportsource.h"
+#include "report/factgrid.h"
+#include "report/reportchart.h"
+#include "report/reportdialogs.h"
+#include "report/reportwindow.h"
+#include "services/lang.h"
+#include "services/settings.h"
+#include "settings/frmuebung.h"
+#include "support/testenv.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+
+using namespace kalmix;
+using kalmix::test::FakeReportSource;
+using kalmix::test::TestEnv;
+
+Q_DECLARE_METATYPE(ReportFact::State)
+
+namespace {
+
+ReportPlayer present(const char* name) {
+    return {QString::fromUtf8(name), false};
+}
+
+// A source with two present players and a deleted one that it lists first.
+void fill(FakeReportSource& source, const TestEnv& env) {
+    source.now = env.clock.now();
+    source.playerList = {{QStringLiteral("Zoe"), true}, present("Anna"), present("Ben")};
+    source.rows = {
+        {QStringLiteral("Anna"), false, QDateTime(QDate(2026, 3, 13), QTime(10, 0)), 3, 120, 0.8,
+         1},
+        {QStringLiteral("Ben"), false, QDateTime(), 0, 9, 0.5, 0},
+        {QStringLiteral("Zoe"), true, QDateTime(QDate(2026, 1, 2), QTime(8, 0)), 0, 1500, 0.6, -1}};
+}
+
+void clickRow(QListWidget* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+}
+
+QStringList column(const QTableWidget* t, int c) {
+    QStringList texts;
+    for (int r = 0; r < t->rowCount(); ++r)
+        texts.append(t->item(r, c)->text());
+    return texts;
+}
+
+} // namespace
+
+class TestReportWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() {
+        TestEnv env;
+        WriteLanguageCopy();
+    }
+    void init() { SprachBasis = 1000; }
+    void cleanup() {
+        setReportSource(nullptr);
+        setFileDialogHook(nullptr);
+        setPrintDialogHook(nullptr);
+    }
+
+    // The chosen player's page shows the history of that player, in the spans the window
+    // promises, and the fact grid in the player's own factor range.
+    void choosingPlayerFillsPage() {
+        TestEnv env;
+        SaveIni(QStringLiteral("Ben"), QStringLiteral("Uebung"), QStringLiteral(" 4"));
+        SaveIni(QStringLiteral("Ben"), QStringLiteral("Faktoren"),
+                QStringLiteral("00000100000100000000")); // 7 and 13
+        FakeReportSource source;
+        fill(source, env);
+        source.trickyCount = 12;
+        ReportWindow w(source);
+        w.show();
+        clickRow(w.lstPlayers, 1);
+        QCOMPARE(w.lblPlayer->text(), QStringLiteral("Ben"));
+        QCOMPARE(w.chart->days().size(), 28);
+        QCOMPARE(w.chart->days().last().day, env.clock.now().date());
+        QCOMPARE(w.chart->days().last().solved, 14 % 5 * 3);
+        // Columns: last 7 days, last 30 days, all time; rows: rounds, tasks, ...
+        QCOMPARE(w.tblTotals->item(0, 0)->text(), QStringLiteral("1"));
+        QCOMPARE(w.tblTotals->item(0, 1)->text(), QStringLiteral("2"));
+        QCOMPARE(w.tblTotals->item(1, 2)->text(), QStringLiteral("30"));
+        QCOMPARE(w.tblTotals->item(2, 2)->text(), QStringLiteral("15 (50\u00a0%)"));
+        QCOMPARE(w.tblTricky->rowCount(), 10);
+        QCOMPARE(w.tblTricky->item(1, 0)->text(), QStringLiteral("3 \u00b7 7 = 21"));
+        QCOMPARE(source.factCalls.last(), QStringLiteral("Ben * 20 20"));
+        QCOMPARE(w.grid->layout().rows, (QList<int>{7, 13}));
+        QCOMPARE(w.grid->layout().columns.size(), 19); // 2 to 20: a factor over 10
+        QCOMPARE(w.cmbOperation->itemData(0).toString(), QStringLiteral("*"));
+
+        QTest::keyClick(w.cmbOperation, Qt::Key_Down);
+        QCOMPARE(source.factCalls.last(), QStringLiteral("Ben / 400 20"));
+    }
+
+    void deletedPlayersAtEnd() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        ReportWindow w(source);
+        QCOMPARE(w.lstPlayers->count(), 3);
+        QCOMPARE(w.lstPlayers->item(0)->text(), QStringLiteral("Anna"));
+        QCOMPARE(w.lstPlayers->item(2)->text(), langText(309).arg(QStringLiteral("Zoe")));
+    }
+
+    // Numbers and dates sort by their values, not by their texts.
+    void classOverviewSorts() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        ReportWindow w(source);
+        w.show();
+        w.tabs->setCurrentIndex(1);
+        QHeaderView* header = w.tblClass->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(3) + 5, header->height() / 2));
+        const QStringList up = column(w.tblClass, 3);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(3) + 5, header->height() / 2));
+        const QStringList down = column(w.tblClass, 3);
+        QCOMPARE(up.size(), 3);
+        QVERIFY2(up == (QStringList{u"9"_qs, u"120"_qs, u"1,500"_qs}) ||
+                     down == (QStringList{u"9"_qs, u"120"_qs, u"1,500"_qs}),
+                 qPrintable(up.join(u' ') + u" / " + down.join(u' ')));
+        QCOMPARE(up.first() == u"9"_qs ? down.first() : up.first(), u"1,500"_qs);
+        w.tblClass->sortByColumn(1, Qt::AscendingOrder); // no round yet sorts as the oldest
+        QCOMPARE(column(w.tblClass, 0),
+                 (QStringList{u"Ben"_qs, langText(309).arg(u"Zoe"_qs), u"Anna"_qs}));
+    }
+
+    // The export and merge buttons hand the chosen file to the history and say its answer;
+    // a cancelled dialog does nothing.
+    void csvAndMergeButtons() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        QList<FileDialogCall> asked;
+        QString answer = env.path(QStringLiteral("anna"));
+        setFileDialogHook([&](const FileDialogCall& call) {
+            asked.append(call);
+            return answer;
+        });
+        ReportWindow w(source);
+        w.show();
+        QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        QCOMPARE(source.csvCalls, QStringList{env.path(u"anna.csv"_qs) + u"|Anna"_qs});
+        QVERIFY(asked.last().save);
+        QVERIFY(env.messages.isEmpty());
+
+        w.tabs->setCurrentIndex(1); // the class: every player
+        source.csvOk = false;
+        answer = env.path(QStringLiteral("all.csv"));
+        QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        QCOMPARE(source.csvCalls.last(), answer + u'|');
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY(env.messages[0].text.contains(u"disk full"_qs));
+
+        answer = env.path(QStringLiteral("other.db"));
+        source.mergeResult = {false, QStringLiteral("not a history file"), 0, 0};
+        QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
+        QCOMPARE(source.mergeCalls, QStringList{answer});
+        QVERIFY(!asked.last().save);
+        QCOMPARE(env.messages.last().text, langText(339).arg(u"not a history file"_qs));
+
+        source.mergeResult = {true, QString(), 4, 57};
+        source.afterMerge = source.playerList + QList<ReportPlayer>{present("Cleo")};
+        QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
+        QCOMPARE(env.messages.last().text, langText(338).arg(4).arg(57));
+        QCOMPARE(w.lstPlayers->count(), 4); // the merged player is listed at once
+
+        answer.clear();
+        QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
+        QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        QCOMPARE(source.mergeCalls.size(), 2);
+        QCOMPARE(source.csvCalls.size(), 2);
+    }
+
+    // A PDF that cannot be written is said, and leaves no half file behind.
+    void pdfWrittenWholeOrSaid() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        QString answer = env.path(QStringLiteral("Anna.pdf"));
+        setFileDialogHook([&](const FileDialogCall&) { return answer; });
+        ReportWindow w(source);
+        QTest::mouseClick(w.cmdPdf, Qt::LeftButton);
+        QVERIFY(env.readFile(QStringLiteral("Anna.pdf")).startsWith("%PDF"));
+        QVERIFY(env.messages.isEmpty());
+
+        answer = env.path(QStringLiteral("missing/class.pdf"));
+        w.tabs->setCurrentIndex(1);
+        QTest::mouseClick(w.cmdPdf, Qt::LeftButton);
+        QCOMPARE(env.messages.size(), 1);
+        QVERIFY(!QFile::exists(answer));
+    }
+
+    // Without a history the report says so, from the settings window as from the help menu.
+    void nullSourceGivesMessage() {
+        TestEnv env;
+        frmUebung settings;
+        auto* button = settings.findChild<QPushButton*>(QStringLiteral("cmdReport"));
+        QVERIFY(button);
+        QCOMPARE(button->text(), langText(301));
+        button->click();
+        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages[0].text, langText(337));
+    }
+
+    // No two buttons or tabs of the window share an access key, in any language.
+    void accessKeysDistinct() {
+        TestEnv env;
+        FakeReportSource source;
+        ReportWindow w(source);
+        for (int lang = 0; lang < 7; ++lang) {
+            SprachBasis = static_cast<std::int16_t>(lang * 1000);
+            w.Sprache();
+            QStringList texts;
+            for (const QPushButton* b : w.findChildren<QPushButton*>())
+                texts.append(b->text());
+            texts << w.tabs->tabText(0) << w.tabs->tabText(1);
+            QString keys;
+            for (const QString& t : texts) {
+                const qsizetype amp = t.indexOf(u'&');
+                QVERIFY2(amp >= 0 && amp + 1 < t.size(), qPrintable(t));
+                const QChar key = t[amp + 1].toLower();
+                QVERIFY2(!keys.contains(key),
+                         qPrintable(t + u" in language " + QString::number(lang)));
+                keys += key;
+            }
+        }
+    }
+
+    // A cell's colour follows the history of the fact that the cell stands for.
+    void factCellState_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("maxSum");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<ReportFact::State>("state");
+        using S = ReportFact::State;
+        // Facts: 3 · 7 mastered, 21 : 7 often wrong, 4 + 5 learning, 9 - 4 mastered.
+        QTest::newRow("multiplier 3, factor 7") << u"*"_qs << 10 << 1 << 1 << S::Mastered;
+        QTest::newRow("factor 7 times 4: never asked") << u"*"_qs << 10 << 1 << 2 << S::NotYet;
+        QTest::newRow("factor 5 times 3: another fact") << u"*"_qs << 10 << 0 << 1 << S::NotYet;
+        QTest::newRow("21 : 7") << u"/"_qs << 10 << 1 << 0 << S::OftenWrong;
+        QTest::newRow("4 + 5") << u"+"_qs << 10 << 3 << 4 << S::Learning;
+        QTest::newRow("5 + 4 is not 4 + 5") << u"+"_qs << 10 << 4 << 3 << S::NotYet;
+        QTest::newRow("9 - 4") << u"-"_qs << 10 << 7 << 3 << S::Mastered;
+    }
+    void factCellState() {
+        QFETCH(QString, operation);
+        QFETCH(int, maxSum);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(ReportFact::State, state);
+        using S = ReportFact::State;
+        PlayerExercise e;
+        e.maxSum = maxSum;
+        e.factors = {5, 7};
+        const QList<ReportFact> facts = {{3, 7, 4, 4, S::Mastered, false},
+                                         {21, 7, 3, 1, S::OftenWrong, false},
+                                         {4, 5, 2, 1, S::Learning, false},
+                                         {9, 4, 5, 5, S::Mastered, false}};
+        FactGridWidget grid;
+        grid.setFacts(factLayout(e, operation), facts);
+        QCOMPARE(grid.cellState(row, column), state);
+    }
+};
+
+QTEST_MAIN(TestReportWindow)
+#include "tst_reportwindow.moc"
