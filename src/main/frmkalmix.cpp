@@ -54,12 +54,17 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_summary = new RoundSummaryPanel(picTafel);
     m_summary->playAgainClicked = [this] { PicBut_Click(0); };
     m_game.roundEnded = [this](const RoundSummary& s) { m_summary->showSummary(s); };
+    m_game.events.add(&m_history);
+    setReportSource(&m_history);
     Form_Load();
 }
 
 frmKalmix::~frmKalmix() {
     qApp->removeEventFilter(this);
     delete m_uebung;
+    m_game.events.remove(&m_history);
+    if (reportSource() == &m_history)
+        setReportSource(nullptr);
 }
 
 void frmKalmix::Form_Load() {

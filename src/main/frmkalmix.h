@@ -2,6 +2,7 @@
 
 #include "engine/board.h"
 #include "engine/game.h"
+#include "history/historystore.h"
 #include "main/playerbox.h"
 
 #include <QMargins>
@@ -147,6 +148,7 @@ private:
     // Fits the window again once the window manager has framed it.
     void watchFrame();
 
+    HistoryStore m_history; // hears the game, so it outlives it
     Game m_game;
     frmUebung* m_uebung = nullptr;
     HelpWindow* m_help = nullptr;

@@ -58,6 +58,7 @@ public:
     FakeSoundPlayer sound;
     QList<MsgBoxCall> messages;
     QList<MsgResult> answers; // taken from the front; Ok / Yes when empty
+    QList<bool> ticks;        // a box's tick box, taken from the front; unticked when empty
     QList<Reported> errors;
     std::int16_t errorAnswer = 2; // leave the procedure
 

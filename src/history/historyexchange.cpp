@@ -1,0 +1,285 @@
+// The history leaves this computer as CSV and comes in from another computer's file.
+#include "history/historyschema.h"
+#include "history/historystore.h"
+#include "services/lang.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace kalmix {
+
+using namespace history;
+
+namespace {
+
+const char kColumns[] = "player, round_started, answered_at, kind, operation, a, b, expected, "
+                        "answer, outcome, seconds, attempt, tricky";
+
+// A field as RFC 4180 writes it: quoted when it holds a comma, a quote or a line break, with
+// its quotes doubled.
+QByteArray csvField(const QVariant& v) {
+    if (v.isNull())
+        return {};
+    QByteArray text = v.typeId() == QMetaType::Double ? QByteArray::number(v.toDouble(), 'g', 12)
+                                                      : v.toString().toUtf8();
+    if (text.contains(',') || text.contains('"') || text.contains('\r') || text.contains('\n'))
+        text = '"' + text.replace("\"", "\"\"") + '"';
+    return text;
+}
+
+qint64 storedIso(const QString& iso) {
+    return toStored(QDateTime::fromString(iso, Qt::ISODate));
+}
+
+// Reads another computer's history through its views only, so any version of the file serves.
+class OtherFile {
+public:
+    explicit OtherFile(const QString& path) : m_name(QStringLiteral("kalmix-history-merge")) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        m_ok = QFileInfo(path).isFile() && db.open() && isKalmixHistory(db);
+    }
+    ~OtherFile() {
+        { QSqlDatabase::database(m_name, false).close(); }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool ok() const { return m_ok; }
+    QSqlQuery query(const QString& sql) {
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
+        q.setForwardOnly(true);
+        m_ok = m_ok && q.exec(sql);
+        return q;
+    }
+
+private:
+    QString m_name;
+    bool m_ok = false;
+};
+
+struct OtherRound {
+    QString player;
+    qint64 started;
+    QVariant ended;
+    int kind, solved, wrong, helped;
+    QVariant seconds;
+    int finished;
+};
+
+struct OtherAnswer {
+    QString player;
+    qint64 roundStarted, at;
+    int kind, op, a;
+    QVariant b;
+    int expected;
+    QVariant given;
+    int outcome, ms, attempt, tricky;
+};
+
+} // namespace
+
+bool HistoryStore::exportCsv(const QString& path, const QString& player, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QByteArray out = QByteArray(kColumns).replace(" ", "") + "\r\n";
+    if (ensureOpen(Open::ExistingOnly)) {
+        QSqlQuery q(m_db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT %1 FROM answers %2 ORDER BY answered_at, player")
+                      .arg(QLatin1String(kColumns),
+                           player.isEmpty() ? QString() : QStringLiteral("WHERE player = ?")));
+        if (!player.isEmpty())
+            q.addBindValue(player);
+        if (!q.exec()) {
+            *error = q.lastError().text();
+            file.cancelWriting();
+            return false;
+        }
+        const int columns = q.record().count();
+        while (q.next()) {
+            for (int c = 0; c < columns; ++c) {
+                if (c)
+                    out += ',';
+                out += csvField(q.value(c));
+            }
+            out += "\r\n";
+            if (out.size() > (1 << 20)) {
+                file.write(out);
+                out.clear();
+            }
+        }
+    }
+    file.write(out);
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+MergeResult HistoryStore::merge(const QString& path) {
+    MergeResult result;
+    const QString notKalmix = langText(272).arg(QDir::toNativeSeparators(path));
+    std::vector<OtherRound> rounds;
+    std::vector<OtherAnswer> answers;
+    {
+        OtherFile other(path);
+        if (!other.ok()) {
+            result.error = notKalmix;
+            return result;
+        }
+        QSqlQuery r = other.query(QStringLiteral(
+            "SELECT player, started, ended, kind, solved, wrong, helped, seconds, finished "
+            "FROM rounds"));
+        while (other.ok() && r.next()) {
+            const QVariant ended = r.value(2);
+            rounds.push_back({r.value(0).toString(), storedIso(r.value(1).toString()),
+                              ended.isNull() ? QVariant() : QVariant(storedIso(ended.toString())),
+                              r.value(3).toInt(), r.value(4).toInt(), r.value(5).toInt(),
+                              r.value(6).toInt(), r.value(7), r.value(8).toInt()});
+        }
+        QSqlQuery a =
+            other.query(QStringLiteral("SELECT %1 FROM answers").arg(QLatin1String(kColumns)));
+        while (other.ok() && a.next()) {
+            answers.push_back({a.value(0).toString(), storedIso(a.value(1).toString()),
+                               storedIso(a.value(2).toString()), a.value(3).toInt(),
+                               operationCode(a.value(4).toString()), a.value(5).toInt(), a.value(6),
+                               a.value(7).toInt(), a.value(8),
+                               a.value(9).toString() == u"right"   ? kRight
+                               : a.value(9).toString() == u"wrong" ? kWrong
+                                                                   : kHelp,
+                               static_cast<int>(std::lround(a.value(10).toDouble() * 1000)),
+                               a.value(11).toInt(), a.value(12).toInt()});
+        }
+        if (!other.ok()) {
+            result.error = notKalmix;
+            return result;
+        }
+    }
+    if (!ensureOpen(Open::Create)) {
+        result.error = langText(270).arg(QDir::toNativeSeparators(this->path()));
+        return result;
+    }
+
+    QSqlQuery findRound(m_db), addRound(m_db), findAnswer(m_db), addAnswer(m_db), fix(m_db);
+    findRound.prepare(QStringLiteral("SELECT id FROM round WHERE player = ? AND started = ?"));
+    addRound.prepare(QStringLiteral(
+        "INSERT INTO round(player, started, ended, kind, solved, wrong, helped, seconds, "
+        "finished) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    findAnswer.prepare(QStringLiteral(
+        "SELECT 1 FROM answer WHERE player = ? AND at = ? AND op = ? AND a = ? AND b IS ? "
+        "AND expected = ? AND attempt = ? LIMIT 1"));
+    addAnswer.prepare(QStringLiteral(
+        "INSERT INTO answer(round, player, at, op, a, b, expected, given, outcome, ms, attempt, "
+        "tricky) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    if (!m_db.transaction()) {
+        result.error = m_db.lastError().text();
+        return result;
+    }
+    bool ok = true;
+    QHash<std::pair<int, qint64>, qint64> roundIds;
+    QSet<qint64> added, touched;
+    const auto roundOf = [&](int player, qint64 started, const OtherRound* from,
+                             int kind) -> qint64 {
+        if (const auto it = roundIds.constFind({player, started}); it != roundIds.constEnd())
+            return *it;
+        findRound.addBindValue(player);
+        findRound.addBindValue(started);
+        if (!findRound.exec())
+            return 0;
+        qint64 id = findRound.next() ? findRound.value(0).toLongLong() : 0;
+        findRound.finish();
+        if (!id) {
+            addRound.addBindValue(player);
+            addRound.addBindValue(started);
+            addRound.addBindValue(from ? from->ended : QVariant());
+            addRound.addBindValue(from ? from->kind : kind);
+            addRound.addBindValue(from ? from->solved : 0);
+            addRound.addBindValue(from ? from->wrong : 0);
+            addRound.addBindValue(from ? from->helped : 0);
+            addRound.addBindValue(from ? from->seconds : QVariant());
+            addRound.addBindValue(from ? from->finished : 0);
+            if (!addRound.exec())
+                return 0;
+            id = addRound.lastInsertId().toLongLong();
+            added.insert(id);
+        }
+        roundIds.insert({player, started}, id);
+        return id;
+    };
+    for (const OtherRound& r : rounds) {
+        const int player = playerId(r.player, true);
+        ok = ok && player && roundOf(player, r.started, &r, r.kind);
+    }
+    for (const OtherAnswer& x : answers) {
+        if (!ok)
+            break;
+        const int player = playerId(x.player, true);
+        const qint64 round = player ? roundOf(player, x.roundStarted, nullptr, x.kind) : 0;
+        ok = round != 0;
+        if (!ok)
+            break;
+        findAnswer.addBindValue(player);
+        findAnswer.addBindValue(x.at);
+        findAnswer.addBindValue(x.op);
+        findAnswer.addBindValue(x.a);
+        findAnswer.addBindValue(x.b);
+        findAnswer.addBindValue(x.expected);
+        findAnswer.addBindValue(x.attempt);
+        ok = findAnswer.exec();
+        const bool present = ok && findAnswer.next();
+        findAnswer.finish();
+        if (!ok || present)
+            continue;
+        for (const QVariant& v :
+             {QVariant(round), QVariant(player), QVariant(x.at), QVariant(x.op), QVariant(x.a), x.b,
+              QVariant(x.expected), x.given, QVariant(x.outcome), QVariant(x.ms),
+              QVariant(x.attempt), QVariant(x.tricky)})
+            addAnswer.addBindValue(v);
+        ok = addAnswer.exec();
+        touched.insert(round);
+        ++result.answers;
+    }
+    // The rounds' own counts follow the answers they now hold.
+    for (const qint64 round : std::as_const(touched)) {
+        if (!ok)
+            break;
+        const bool counts = !added.contains(round);
+        fix.prepare(
+            QStringLiteral("UPDATE round SET tasks = (SELECT count(*) FROM answer WHERE round = :r "
+                           "AND attempt = 1), first_right = (SELECT count(*) FROM answer WHERE "
+                           "round = :r AND attempt = 1 AND outcome = 0)%1 WHERE id = :r")
+                .arg(counts
+                         ? QStringLiteral(", solved = (SELECT count(*) FROM answer WHERE round = "
+                                          ":r AND outcome = 0), wrong = (SELECT count(*) FROM "
+                                          "answer WHERE round = :r AND outcome = 1), helped = "
+                                          "(SELECT count(*) FROM answer WHERE round = :r AND "
+                                          "outcome = 2)")
+                         : QString()));
+        fix.bindValue(QStringLiteral(":r"), round);
+        ok = fix.exec();
+    }
+    if (!ok || !m_db.commit()) {
+        m_db.rollback();
+        m_playerIds.clear();
+        ++m_changes;
+        result = {};
+        result.error = langText(270).arg(QDir::toNativeSeparators(this->path()));
+        return result;
+    }
+    result.ok = true;
+    result.rounds = added.size();
+    ++m_changes;
+    return result;
+}
+
+} // namespace kalmix
