@@ -128,13 +128,12 @@ bool HistoryStore::exportCsv(const QString& path, const QString& player, QString
 
 MergeResult HistoryStore::merge(const QString& path) {
     MergeResult result;
-    const QString notKalmix = langText(272).arg(QDir::toNativeSeparators(path));
     std::vector<OtherRound> rounds;
     std::vector<OtherAnswer> answers;
     {
         OtherFile other(path);
         if (!other.ok()) {
-            result.error = notKalmix;
+            result.error = langText(272).arg(QDir::toNativeSeparators(path));
             return result;
         }
         QSqlQuery r = other.query(QStringLiteral(
@@ -161,7 +160,7 @@ MergeResult HistoryStore::merge(const QString& path) {
                                a.value(11).toInt(), a.value(12).toInt()});
         }
         if (!other.ok()) {
-            result.error = notKalmix;
+            result.error = langText(272).arg(QDir::toNativeSeparators(path));
             return result;
         }
     }
@@ -187,7 +186,11 @@ MergeResult HistoryStore::merge(const QString& path) {
     }
     bool ok = true;
     QHash<std::pair<int, qint64>, qint64> roundIds;
-    QSet<qint64> added, touched;
+    struct Counts {
+        int solved = 0, wrong = 0, helped = 0, tasks = 0, firstRight = 0;
+    };
+    QSet<qint64> added;
+    QHash<qint64, Counts> touched;
     const auto roundOf = [&](int player, qint64 started, const OtherRound* from,
                              int kind) -> qint64 {
         if (const auto it = roundIds.constFind({player, started}); it != roundIds.constEnd())
@@ -246,26 +249,26 @@ MergeResult HistoryStore::merge(const QString& path) {
               QVariant(x.attempt), QVariant(x.tricky)})
             addAnswer.addBindValue(v);
         ok = addAnswer.exec();
-        touched.insert(round);
+        Counts& c = touched[round];
+        c.solved += x.outcome == kRight;
+        c.wrong += x.outcome == kWrong;
+        c.helped += x.outcome == kHelp;
+        c.tasks += x.attempt == 1;
+        c.firstRight += x.attempt == 1 && x.outcome == kRight;
         ++result.answers;
     }
-    // The rounds' own counts follow the answers they now hold.
-    for (const qint64 round : std::as_const(touched)) {
-        if (!ok)
-            break;
-        const bool counts = !added.contains(round);
-        fix.prepare(
-            QStringLiteral("UPDATE round SET tasks = (SELECT count(*) FROM answer WHERE round = :r "
-                           "AND attempt = 1), first_right = (SELECT count(*) FROM answer WHERE "
-                           "round = :r AND attempt = 1 AND outcome = 0)%1 WHERE id = :r")
-                .arg(counts
-                         ? QStringLiteral(", solved = (SELECT count(*) FROM answer WHERE round = "
-                                          ":r AND outcome = 0), wrong = (SELECT count(*) FROM "
-                                          "answer WHERE round = :r AND outcome = 1), helped = "
-                                          "(SELECT count(*) FROM answer WHERE round = :r AND "
-                                          "outcome = 2)")
-                         : QString()));
-        fix.bindValue(QStringLiteral(":r"), round);
+    // The rounds' own counts follow the answers they now hold; a round new here brought its
+    // solved, wrong and helped counts with it.
+    fix.prepare(QStringLiteral(
+        "UPDATE round SET solved = solved + ?, wrong = wrong + ?, helped = helped + ?, "
+        "tasks = tasks + ?, first_right = first_right + ? WHERE id = ?"));
+    for (auto it = touched.cbegin(); ok && it != touched.cend(); ++it) {
+        const Counts& c = it.value();
+        const bool fresh = added.contains(it.key());
+        for (const int v : {fresh ? 0 : c.solved, fresh ? 0 : c.wrong, fresh ? 0 : c.helped,
+                            c.tasks, c.firstRight})
+            fix.addBindValue(v);
+        fix.addBindValue(it.key());
         ok = fix.exec();
     }
     if (!ok || !m_db.commit()) {

@@ -109,8 +109,11 @@ SchemaState prepareSchema(QSqlDatabase& db) {
         return SchemaState::NotKalmix;
     if (*version > kSchemaVersion)
         return SchemaState::Newer;
+    // The journal is carried into the file when a round ends (and when the file is closed),
+    // not while a child waits for the answer's feedback.
     if (!exec(db, QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL")))
+        !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+        !exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=0")))
         return SchemaState::Failed;
     for (int v = static_cast<int>(*version); v < kSchemaVersion; ++v) {
         if (!db.transaction())

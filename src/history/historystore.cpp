@@ -367,6 +367,7 @@ void HistoryStore::roundEnded(const RoundSummary& summary, bool finished, const 
     if (q.exec())
         ++m_changes;
     m_roundId = 0;
+    q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
 }
 
 bool HistoryStore::deletePlayerHistory(const QString& player) {

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kalmix;
@@ -18,9 +19,13 @@ using namespace kalmix::test;
 class TestHistory : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The language file copy goes to a temporary directory of this test's own, so no other
+    // program's copy in the shared one stands in for it.
     void initTestCase() {
         TestEnv env;
+        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
         WriteLanguageCopy();
+        QVERIFY(!langText(273).isEmpty());
     }
     void viewsHoldEveryKind_data();
     void viewsHoldEveryKind();
@@ -28,6 +33,9 @@ private Q_SLOTS:
     void mergeAddsOnlyWhatIsNew();
     void csvQuotesAsRfc4180();
     void deletedPlayersKeepTheirHistoryUnlessAsked();
+
+private:
+    QTemporaryDir m_tmp;
 };
 
 void TestHistory::viewsHoldEveryKind_data() {
@@ -248,7 +256,6 @@ void TestHistory::deletedPlayersKeepTheirHistoryUnlessAsked() {
         QTest::mouseClick(w->cmdDelEntry, Qt::LeftButton);
     };
     remove(u"Anna"_qs, false);
-    QVERIFY(!langText(273).isEmpty());
     QCOMPARE(env.messages.last().checkBox, langText(273));
     remove(u"Ben"_qs, true);
     w.reset();

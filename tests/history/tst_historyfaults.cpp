@@ -38,9 +38,13 @@ QStringList asideFiles(const TestEnv& env) {
 class TestHistoryFaults : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The language file copy goes to a temporary directory of this test's own, so no other
+    // program's copy in the shared one stands in for it.
     void initTestCase() {
         TestEnv env;
+        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
         WriteLanguageCopy();
+        QVERIFY(!langText(273).isEmpty());
     }
     void unusableFileIsSetAside_data();
     void unusableFileIsSetAside();
@@ -48,6 +52,9 @@ private Q_SLOTS:
     void readOnlyFileIsSaidOnce();
     void killedWhileWritingLeavesASoundFile();
     void commandLineExitCodes();
+
+private:
+    QTemporaryDir m_tmp;
 };
 
 void TestHistoryFaults::unusableFileIsSetAside_data() {
@@ -57,7 +64,7 @@ void TestHistoryFaults::unusableFileIsSetAside_data() {
     QTest::newRow("another program's database")
         << QByteArray("CREATE TABLE notes(text TEXT)") << true;
     QTest::newRow("a later Kalmix's history")
-        << QByteArray("PRAGMA application_id=1263293784; PRAGMA user_version=99") << false;
+        << QByteArray("PRAGMA application_id=1263291736; PRAGMA user_version=99") << false;
 }
 
 // A file that is no history of this Kalmix: the game's answers go to a new file and the old one
