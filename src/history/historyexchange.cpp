@@ -51,6 +51,10 @@ public:
         QSqlDatabase::removeDatabase(m_name);
     }
     bool ok() const { return m_ok; }
+    int version() {
+        QSqlQuery q = query(QStringLiteral("PRAGMA user_version"));
+        return m_ok && q.next() ? q.value(0).toInt() : -1;
+    }
     QSqlQuery query(const QString& sql) {
         QSqlQuery q(QSqlDatabase::database(m_name, false));
         q.setForwardOnly(true);
@@ -81,6 +85,68 @@ struct OtherAnswer {
     QVariant given;
     int outcome, ms, attempt, tricky;
 };
+
+void readViews(OtherFile& other, std::vector<OtherRound>& rounds,
+               std::vector<OtherAnswer>& answers) {
+    QSqlQuery r = other.query(
+        QStringLiteral("SELECT player, started, ended, kind, solved, wrong, helped, seconds, "
+                       "finished FROM rounds"));
+    while (other.ok() && r.next()) {
+        const QVariant ended = r.value(2);
+        rounds.push_back({r.value(0).toString(), storedIso(r.value(1).toString()),
+                          ended.isNull() ? QVariant() : QVariant(storedIso(ended.toString())),
+                          r.value(3).toInt(), r.value(4).toInt(), r.value(5).toInt(),
+                          r.value(6).toInt(), r.value(7), r.value(8).toInt()});
+    }
+    QSqlQuery a =
+        other.query(QStringLiteral("SELECT %1 FROM answers").arg(QLatin1String(kColumns)));
+    while (other.ok() && a.next()) {
+        const QString outcome = a.value(9).toString();
+        answers.push_back({a.value(0).toString(), storedIso(a.value(1).toString()),
+                           storedIso(a.value(2).toString()), a.value(3).toInt(),
+                           operationCode(a.value(4).toString()), a.value(5).toInt(), a.value(6),
+                           a.value(7).toInt(), a.value(8),
+                           outcome == u"right"   ? kRight
+                           : outcome == u"wrong" ? kWrong
+                                                 : kHelp,
+                           static_cast<int>(std::lround(a.value(10).toDouble() * 1000)),
+                           a.value(11).toInt(), a.value(12).toInt()});
+    }
+}
+
+// A file of this very schema is read from its tables, without the views' text conversions.
+void readTables(OtherFile& other, std::vector<OtherRound>& rounds,
+                std::vector<OtherAnswer>& answers) {
+    QHash<qint64, QString> names;
+    QSqlQuery p = other.query(QStringLiteral("SELECT id, name FROM player"));
+    while (other.ok() && p.next())
+        names.insert(p.value(0).toLongLong(), p.value(1).toString());
+    QHash<qint64, size_t> roundAt;
+    QSqlQuery r = other.query(
+        QStringLiteral("SELECT id, player, started, ended, kind, solved, wrong, helped, seconds, "
+                       "finished FROM round"));
+    while (other.ok() && r.next()) {
+        const auto name = names.constFind(r.value(1).toLongLong());
+        if (name == names.constEnd())
+            continue;
+        roundAt.insert(r.value(0).toLongLong(), rounds.size());
+        rounds.push_back({*name, r.value(2).toLongLong(), r.value(3), r.value(4).toInt(),
+                          r.value(5).toInt(), r.value(6).toInt(), r.value(7).toInt(), r.value(8),
+                          r.value(9).toInt()});
+    }
+    QSqlQuery a = other.query(QStringLiteral("SELECT round, at, op, a, b, expected, given, "
+                                             "outcome, ms, attempt, tricky FROM answer"));
+    while (other.ok() && a.next()) {
+        const auto at = roundAt.constFind(a.value(0).toLongLong());
+        if (at == roundAt.constEnd())
+            continue; // as the answers view, which shows no answer without its round
+        const OtherRound& round = rounds[*at];
+        answers.push_back({round.player, round.started, a.value(1).toLongLong(), round.kind,
+                           a.value(2).toInt(), a.value(3).toInt(), a.value(4), a.value(5).toInt(),
+                           a.value(6), a.value(7).toInt(), a.value(8).toInt(), a.value(9).toInt(),
+                           a.value(10).toInt()});
+    }
+}
 
 } // namespace
 
@@ -136,29 +202,10 @@ MergeResult HistoryStore::merge(const QString& path) {
             result.error = langText(272).arg(QDir::toNativeSeparators(path));
             return result;
         }
-        QSqlQuery r = other.query(QStringLiteral(
-            "SELECT player, started, ended, kind, solved, wrong, helped, seconds, finished "
-            "FROM rounds"));
-        while (other.ok() && r.next()) {
-            const QVariant ended = r.value(2);
-            rounds.push_back({r.value(0).toString(), storedIso(r.value(1).toString()),
-                              ended.isNull() ? QVariant() : QVariant(storedIso(ended.toString())),
-                              r.value(3).toInt(), r.value(4).toInt(), r.value(5).toInt(),
-                              r.value(6).toInt(), r.value(7), r.value(8).toInt()});
-        }
-        QSqlQuery a =
-            other.query(QStringLiteral("SELECT %1 FROM answers").arg(QLatin1String(kColumns)));
-        while (other.ok() && a.next()) {
-            answers.push_back({a.value(0).toString(), storedIso(a.value(1).toString()),
-                               storedIso(a.value(2).toString()), a.value(3).toInt(),
-                               operationCode(a.value(4).toString()), a.value(5).toInt(), a.value(6),
-                               a.value(7).toInt(), a.value(8),
-                               a.value(9).toString() == u"right"   ? kRight
-                               : a.value(9).toString() == u"wrong" ? kWrong
-                                                                   : kHelp,
-                               static_cast<int>(std::lround(a.value(10).toDouble() * 1000)),
-                               a.value(11).toInt(), a.value(12).toInt()});
-        }
+        if (other.version() == kSchemaVersion)
+            readTables(other, rounds, answers);
+        else
+            readViews(other, rounds, answers);
         if (!other.ok()) {
             result.error = langText(272).arg(QDir::toNativeSeparators(path));
             return result;
@@ -231,18 +278,22 @@ MergeResult HistoryStore::merge(const QString& path) {
         ok = round != 0;
         if (!ok)
             break;
-        findAnswer.addBindValue(player);
-        findAnswer.addBindValue(x.at);
-        findAnswer.addBindValue(x.op);
-        findAnswer.addBindValue(x.a);
-        findAnswer.addBindValue(x.b);
-        findAnswer.addBindValue(x.expected);
-        findAnswer.addBindValue(x.attempt);
-        ok = findAnswer.exec();
-        const bool present = ok && findAnswer.next();
-        findAnswer.finish();
-        if (!ok || present)
-            continue;
+        // A round new here holds no answer yet: its answers need no looking for.
+        const bool fresh = added.contains(round);
+        if (!fresh) {
+            findAnswer.addBindValue(player);
+            findAnswer.addBindValue(x.at);
+            findAnswer.addBindValue(x.op);
+            findAnswer.addBindValue(x.a);
+            findAnswer.addBindValue(x.b);
+            findAnswer.addBindValue(x.expected);
+            findAnswer.addBindValue(x.attempt);
+            ok = findAnswer.exec();
+            const bool present = ok && findAnswer.next();
+            findAnswer.finish();
+            if (!ok || present)
+                continue;
+        }
         for (const QVariant& v :
              {QVariant(round), QVariant(player), QVariant(x.at), QVariant(x.op), QVariant(x.a), x.b,
               QVariant(x.expected), x.given, QVariant(x.outcome), QVariant(x.ms),

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void viewsHoldEveryKind_data();
     void viewsHoldEveryKind();
     void reportFigures();
+    void mergeAddsOnlyWhatIsNew_data();
     void mergeAddsOnlyWhatIsNew();
     void csvQuotesAsRfc4180();
     void deletedPlayersKeepTheirHistoryUnlessAsked();
@@ -170,7 +171,14 @@ void TestHistory::reportFigures() {
 
 // Another computer's file: what this store holds already is not doubled, and a file that is no
 // history is refused with a message, changing nothing.
+void TestHistory::mergeAddsOnlyWhatIsNew_data() {
+    QTest::addColumn<int>("version");
+    QTest::newRow("this version's file") << 1;
+    QTest::newRow("a later version's file, read through its views") << 2;
+}
+
 void TestHistory::mergeAddsOnlyWhatIsNew() {
+    QFETCH(int, version);
     TestEnv env;
     const QDateTime t(QDate(2026, 12, 2), QTime(9, 0));
     const QString here = env.path(u"Kalmix.db"_qs), there = env.path(u"other.db"_qs);
@@ -190,6 +198,7 @@ void TestHistory::mergeAddsOnlyWhatIsNew() {
         other.taskShown(TaskFacts{4, u"*"_qs, 3, 4, 12}, false);
         answer(other, TaskFacts{4, u"*"_qs, 3, 4, 12}, Outcome::Right, t.addSecs(3));
     }
+    Peek(there).rows(u"PRAGMA user_version=%1"_qs.arg(version));
     HistoryStore store(here);
     const MergeResult first = store.merge(there);
     QVERIFY(first.ok && first.rounds == 1 && first.answers == 1);
