@@ -145,12 +145,12 @@ void TestHistoryFaults::readOnlyFileIsSaidOnce() {
 void TestHistoryFaults::killedWhileWritingLeavesASoundFile() {
     TestEnv env;
     const QString path = env.path(u"Kalmix.db"_qs);
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 12; ++run) {
         QProcess writer;
         writer.start(QStringLiteral(HISTORY_WRITER), {path});
         QVERIFY(writer.waitForStarted());
         QByteArray out;
-        const int target = 150 + run * 37;
+        const int target = 40 + run * 17;
         while (out.count('\n') < target && writer.waitForReadyRead(10000))
             out += writer.readAllStandardOutput();
         writer.kill();
