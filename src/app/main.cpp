@@ -1,5 +1,6 @@
 #include "app/display.h"
 #include "app/sessionbus.h"
+#include "history/commandline.h"
 #include "main/startup.h"
 
 #include <QAccessible>
@@ -10,6 +11,9 @@
 
 int main(int argc, char* argv[]) {
     using namespace std::chrono_literals;
+    // The options that need no window run without a display.
+    if (const std::optional<int> code = kalmix::runCommandLine(argc, argv))
+        return *code;
     if (!kalmix::waitForDisplay(argc, argv, 5s)) {
         const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr, "Kalmix: the display \"%s\" cannot be opened.\n",

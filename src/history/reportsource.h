@@ -104,6 +104,12 @@ public:
     virtual bool exportCsv(const QString& path, const QString& player, QString* error) = 0;
     // Adds the history of another computer's store file; answers present already are skipped.
     virtual MergeResult merge(const QString& path) = 0;
+    // Removes a player's whole history (the settings window's delete, when asked for). True
+    // when nothing of it is left.
+    virtual bool deletePlayerHistory(const QString& player) {
+        Q_UNUSED(player);
+        return false;
+    }
 };
 
 // The program's history, for the report window and the command line: null until the program

@@ -57,6 +57,8 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_summary->playAgainClicked = [this] { PicBut_Click(0); };
     m_game.roundEnded = [this](const RoundSummary& s) { m_summary->showSummary(s); };
     m_game.events.add(&m_readAloud);
+    m_game.events.add(&m_history);
+    setReportSource(&m_history);
     Form_Load();
 }
 
@@ -64,6 +66,9 @@ frmKalmix::~frmKalmix() {
     qApp->removeEventFilter(this);
     m_game.events.remove(&m_readAloud);
     delete m_uebung;
+    m_game.events.remove(&m_history);
+    if (reportSource() == &m_history)
+        setReportSource(nullptr);
 }
 
 void frmKalmix::Form_Load() {

@@ -3,6 +3,7 @@
 #include "engine/board.h"
 #include "engine/game.h"
 #include "engine/readaloud.h"
+#include "history/historystore.h"
 #include "main/playerbox.h"
 
 #include <QMargins>
@@ -160,6 +161,7 @@ private:
     // Fits the window again once the window manager has framed it.
     void watchFrame();
 
+    HistoryStore m_history; // hears the game, so it outlives it
     Game m_game;
     ReadAloud m_readAloud;
     QToolButton* m_speak = nullptr;

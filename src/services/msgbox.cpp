@@ -2,6 +2,7 @@
 
 #include "services/appinfo.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 
 namespace kalmix {
@@ -18,10 +19,15 @@ void setMsgBoxHook(MsgBoxHook h) {
 }
 
 MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget* parent,
-                 const QString& caption, MsgResult defaultButton) {
-    const MsgBoxCall call{text, buttons, icon,
-                          caption.isEmpty() ? QString::fromLatin1(kProgramTitle) : caption,
-                          defaultButton};
+                 const QString& caption, MsgResult defaultButton, const QString& checkBox,
+                 bool* checked) {
+    if (checked)
+        *checked = false;
+    const MsgBoxCall call{
+        text,          buttons,
+        icon,          caption.isEmpty() ? QString::fromLatin1(kProgramTitle) : caption,
+        defaultButton, checked ? checkBox : QString(),
+        checked};
     if (hook())
         return hook()(call);
 
@@ -29,6 +35,12 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget*
     box.setWindowTitle(call.caption);
     box.setTextFormat(Qt::PlainText); // language texts and names are shown as they are
     box.setText(text);
+    if (checked && !checkBox.isEmpty())
+        box.setCheckBox(new QCheckBox(checkBox, &box));
+    const auto ticked = [&] {
+        if (checked && box.checkBox())
+            *checked = box.checkBox()->isChecked();
+    };
     switch (icon) {
     case MsgIcon::Information:
         box.setIcon(QMessageBox::Information);
@@ -48,10 +60,13 @@ MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget*
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(defaultButton == MsgResult::No ? QMessageBox::No : QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+        const bool yes = box.exec() == QMessageBox::Yes;
+        ticked();
+        return yes ? MsgResult::Yes : MsgResult::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    ticked();
     return MsgResult::Ok;
 }
 

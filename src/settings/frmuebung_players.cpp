@@ -4,6 +4,7 @@
 #include "engine/practicelog.h"
 #include "errors/procedure.h"
 #include "errors/runtimeerror.h"
+#include "history/reportsource.h"
 #include "services/desktop.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
@@ -183,7 +184,8 @@ void frmUebung::txtName_LostFocus() {
 }
 
 void frmUebung::cmdDelEntry_Click() {
-    QString name; // the selected player, who is also the one loaded
+    QString name;               // the selected player, who is also the one loaded
+    bool deleteHistory = false; // the practice history goes too only when the parent asks
     Procedure("frmUebung", "cmdDelEntry_Click")
         .run({
             [&] {
@@ -196,7 +198,7 @@ void frmUebung::cmdDelEntry_Click() {
                     exitProcedure();
                 name = selectedEntry()->text();
                 if (MsgBox(langText(201).arg(name), MsgButtons::YesNo, MsgIcon::Question, this, {},
-                           MsgResult::No) != MsgResult::Yes)
+                           MsgResult::No, langText(273), &deleteHistory) != MsgResult::Yes)
                     exitProcedure();
             },
             [&] {
@@ -229,6 +231,8 @@ void frmUebung::cmdDelEntry_Click() {
                     aktiv.clear();
                     SaveIni(kBenutzer, QStringLiteral("aktiv"), std::nullopt);
                 }
+                if (deleteHistory && reportSource())
+                    reportSource()->deletePlayerHistory(name);
             },
         });
 }

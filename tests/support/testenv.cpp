@@ -18,6 +18,8 @@ TestEnv::TestEnv() {
     setSpeaker(&speech);
     setMsgBoxHook([this](const MsgBoxCall& call) {
         messages.append(call);
+        if (call.checked)
+            *call.checked = !ticks.isEmpty() && ticks.takeFirst();
         if (!answers.isEmpty())
             return answers.takeFirst();
         return call.buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;

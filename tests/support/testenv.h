@@ -92,6 +92,7 @@ public:
     FakeSpeaker speech;
     QList<MsgBoxCall> messages;
     QList<MsgResult> answers; // taken from the front; Ok / Yes when empty
+    QList<bool> ticks;        // a box's tick box, taken from the front; unticked when empty
     QList<Reported> errors;
     std::int16_t errorAnswer = 2; // leave the procedure
     // Password questions asked, and the answers given, from the front (none left: Cancel).

@@ -1,0 +1,138 @@
+#include "history/historyschema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+namespace kalmix::history {
+
+namespace {
+
+const char* const kOperations[] = {"count", "symbols", "+", "-", "*", "/"};
+
+// Each step brings the schema from version n to n + 1. The views are the contract other tools
+// read: their columns keep their names and meanings in every later version.
+const QStringList& migrations() {
+    static const QStringList steps = {
+        QStringLiteral(R"(
+CREATE TABLE player(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+CREATE TABLE round(
+    id INTEGER PRIMARY KEY, player INTEGER NOT NULL, started INTEGER NOT NULL,
+    ended INTEGER, kind INTEGER NOT NULL, solved INTEGER NOT NULL DEFAULT 0,
+    wrong INTEGER NOT NULL DEFAULT 0, helped INTEGER NOT NULL DEFAULT 0, seconds INTEGER,
+    finished INTEGER NOT NULL DEFAULT 0, tasks INTEGER NOT NULL DEFAULT 0,
+    first_right INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX round_by_player ON round(player, started);
+CREATE TABLE answer(
+    id INTEGER PRIMARY KEY, round INTEGER NOT NULL, player INTEGER NOT NULL,
+    at INTEGER NOT NULL, op INTEGER NOT NULL, a INTEGER NOT NULL, b INTEGER,
+    expected INTEGER NOT NULL, given INTEGER, outcome INTEGER NOT NULL, ms INTEGER NOT NULL,
+    attempt INTEGER NOT NULL, tricky INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX answer_by_player ON answer(player, at);
+CREATE VIEW answers AS SELECT
+    p.name AS player,
+    strftime('%Y-%m-%dT%H:%M:%S', r.started, 'unixepoch') AS round_started,
+    strftime('%Y-%m-%dT%H:%M:%S', x.at, 'unixepoch') AS answered_at,
+    r.kind AS kind,
+    CASE x.op WHEN 0 THEN 'count' WHEN 1 THEN 'symbols' WHEN 2 THEN '+' WHEN 3 THEN '-'
+              WHEN 4 THEN '*' ELSE '/' END AS operation,
+    x.a AS a, x.b AS b, x.expected AS expected, x.given AS answer,
+    CASE x.outcome WHEN 0 THEN 'right' WHEN 1 THEN 'wrong' ELSE 'help' END AS outcome,
+    x.ms / 1000.0 AS seconds, x.attempt AS attempt, x.tricky AS tricky
+    FROM answer x JOIN round r ON r.id = x.round JOIN player p ON p.id = x.player;
+CREATE VIEW rounds AS SELECT
+    p.name AS player,
+    strftime('%Y-%m-%dT%H:%M:%S', r.started, 'unixepoch') AS started,
+    strftime('%Y-%m-%dT%H:%M:%S', r.ended, 'unixepoch') AS ended,
+    r.kind AS kind, r.solved AS solved, r.wrong AS wrong, r.helped AS helped,
+    r.seconds AS seconds, r.finished AS finished
+    FROM round r JOIN player p ON p.id = r.player;
+)"),
+    };
+    return steps;
+}
+
+bool exec(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    return q.exec(sql);
+}
+
+std::optional<qint64> pragma(QSqlDatabase& db, const char* name) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA ") + QLatin1String(name)) || !q.next())
+        return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
+} // namespace
+
+int operationCode(const QString& operation) {
+    for (int i = 0; i < 6; ++i) {
+        if (operation == QLatin1String(kOperations[i]))
+            return i;
+    }
+    return -1;
+}
+
+QString operationName(int code) {
+    return code >= 0 && code < 6 ? QString::fromLatin1(kOperations[code]) : QString();
+}
+
+qint64 toStored(const QDateTime& local) {
+    return QDateTime(local.date(), local.time(), Qt::UTC).toSecsSinceEpoch();
+}
+
+QDateTime fromStored(qint64 seconds) {
+    const QDateTime utc = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+    return QDateTime(utc.date(), utc.time());
+}
+
+bool isKalmixHistory(QSqlDatabase& db) {
+    const auto id = pragma(db, "application_id");
+    return id && *id == kApplicationId;
+}
+
+SchemaState prepareSchema(QSqlDatabase& db) {
+    // Reading the header tells a database from any other file.
+    const auto id = pragma(db, "application_id");
+    const auto version = pragma(db, "user_version");
+    const auto tables = [&]() -> std::optional<qint64> {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
+            return std::nullopt;
+        return q.value(0).toLongLong();
+    }();
+    if (!id || !version || !tables)
+        return SchemaState::NotKalmix;
+    if (*tables > 0 && *id != kApplicationId)
+        return SchemaState::NotKalmix;
+    if (*version > kSchemaVersion)
+        return SchemaState::Newer;
+    // The journal is carried into the file when a round ends (and when the file is closed),
+    // not while a child waits for the answer's feedback.
+    if (!exec(db, QStringLiteral("PRAGMA journal_mode=WAL")) ||
+        !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+        !exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=0")))
+        return SchemaState::Failed;
+    for (int v = static_cast<int>(*version); v < kSchemaVersion; ++v) {
+        if (!db.transaction())
+            return SchemaState::Failed;
+        bool ok = true;
+        for (const QString& statement : migrations()[v].split(u';', Qt::SkipEmptyParts)) {
+            if (!statement.trimmed().isEmpty() && !exec(db, statement)) {
+                ok = false;
+                break;
+            }
+        }
+        ok = ok && exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId)) &&
+             exec(db, QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
+        if (!ok || !db.commit()) {
+            db.rollback();
+            return SchemaState::Failed;
+        }
+    }
+    return SchemaState::Ready;
+}
+
+} // namespace kalmix::history

@@ -1,0 +1,36 @@
+#pragma once
+
+// The history file's tables and the views other tools read. Times are kept as whole seconds of
+// local wall-clock time counted from 1970-01-01 00:00:00 (as if it were UTC), so the views show
+// the local time the child saw, and each answer stays small.
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+
+namespace kalmix::history {
+
+// Marks a SQLite file as a Kalmix history ("KLMX").
+inline constexpr int kApplicationId = 0x4B4C4D58;
+// The schema this program writes; older files are brought forward on opening.
+inline constexpr int kSchemaVersion = 1;
+
+// How an answer's operation and outcome are kept in the answer table.
+int operationCode(const QString& operation); // -1 for an unknown one
+QString operationName(int code);
+enum OutcomeCode { kRight = 0, kWrong = 1, kHelp = 2 };
+
+qint64 toStored(const QDateTime& local);
+QDateTime fromStored(qint64 seconds);
+
+enum class SchemaState { Ready, NotKalmix, Newer, Failed };
+
+// Sets the file's connection up (WAL, foreign keys off, normal sync) and creates or migrates
+// the schema. NotKalmix: a SQLite file of another program, or no database at all.
+SchemaState prepareSchema(QSqlDatabase& db);
+
+// Whether an opened file is a Kalmix history this program can read (any schema version: only
+// the views are read).
+bool isKalmixHistory(QSqlDatabase& db);
+
+} // namespace kalmix::history

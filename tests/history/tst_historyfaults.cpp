@@ -1,0 +1,220 @@
+// The practice history never stops a game: a file it cannot use is set aside, a full disk or a
+// read-only file is said once, a killed program leaves a sound file, and the command line
+// answers with its exit codes.
+#include "history/historystore.h"
+#include "historycheck.h"
+#include "services/lang.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+using namespace kalmix;
+using namespace kalmix::test;
+
+namespace {
+
+const QDateTime kAt(QDate(2026, 12, 5), QTime(16, 0));
+
+// Plays n answers of one round into the store.
+void playRound(HistoryStore& store, int n, const QString& player = u"Anna"_qs) {
+    store.roundStarted(player, 2, kAt);
+    for (int i = 0; i < n; ++i) {
+        store.taskShown(plus(i % 10, 3), false);
+        answer(store, plus(i % 10, 3), i % 4 ? Outcome::Right : Outcome::Wrong, kAt.addSecs(i));
+    }
+}
+
+QStringList asideFiles(const TestEnv& env) {
+    return QDir(env.dir()).entryList({u"Kalmix.db.bad-*"_qs}, QDir::Files);
+}
+
+} // namespace
+
+class TestHistoryFaults : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // The language file copy goes to a temporary directory of this test's own, so no other
+    // program's copy in the shared one stands in for it.
+    void initTestCase() {
+        TestEnv env;
+        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+        WriteLanguageCopy();
+        QVERIFY(!langText(273).isEmpty());
+    }
+    void unusableFileIsSetAside_data();
+    void unusableFileIsSetAside();
+    void fullDiskIsSaidOnce();
+    void readOnlyFileIsSaidOnce();
+    void killedWhileWritingLeavesASoundFile();
+    void commandLineExitCodes();
+
+private:
+    QTemporaryDir m_tmp;
+};
+
+void TestHistoryFaults::unusableFileIsSetAside_data() {
+    QTest::addColumn<QByteArray>("sql"); // makes the file; empty: junk bytes
+    QTest::addColumn<bool>("setAside");
+    QTest::newRow("junk") << QByteArray() << true;
+    QTest::newRow("another program's database")
+        << QByteArray("CREATE TABLE notes(text TEXT)") << true;
+    QTest::newRow("a later Kalmix's history")
+        << QByteArray("PRAGMA application_id=1263291736; PRAGMA user_version=99") << false;
+}
+
+// A file that is no history of this Kalmix: the game's answers go to a new file and the old one
+// is kept under another name (one message); a later version's history is left alone.
+void TestHistoryFaults::unusableFileIsSetAside() {
+    QFETCH(QByteArray, sql);
+    QFETCH(bool, setAside);
+    TestEnv env;
+    const QString path = env.path(u"Kalmix.db"_qs);
+    if (sql.isEmpty()) {
+        env.writeFile(u"Kalmix.db"_qs, QByteArray(8192, '\x5a'));
+    } else {
+        Peek make(path);
+        for (const QByteArray& s : sql.split(';'))
+            make.rows(QString::fromLatin1(s));
+    }
+    const QByteArray before = env.readFile(u"Kalmix.db"_qs);
+    HistoryStore store;
+    playRound(store, 3);
+    playRound(store, 2);
+    QCOMPARE(env.messages.size(), 1);
+    if (!setAside) {
+        QCOMPARE(env.messages[0].text, langText(270).arg(path));
+        QVERIFY(asideFiles(env).isEmpty());
+        QCOMPARE(env.readFile(u"Kalmix.db"_qs), before);
+        return;
+    }
+    const QStringList aside = asideFiles(env);
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(env.messages[0].text, langText(271).arg(env.path(aside[0])));
+    QCOMPARE(env.readFile(aside[0]), before);
+    Peek peek(path);
+    QCOMPARE(peek.one(u"SELECT count(*) FROM answers"_qs), u"5"_qs);
+}
+
+// A full disk (a page limit): the answers that fit are kept whole, the failure is said once,
+// and recording goes on by itself once there is room again.
+void TestHistoryFaults::fullDiskIsSaidOnce() {
+    TestEnv env;
+    HistoryStore store;
+    playRound(store, 1);
+    Peek peek(store.path());
+    store.setMaxPageCountForTesting(peek.one(u"PRAGMA page_count"_qs).toInt());
+    playRound(store, 400);
+    QCOMPARE(env.messages.size(), 1);
+    QCOMPARE(env.messages[0].text, langText(270).arg(store.path()));
+    const int kept = peek.one(u"SELECT count(*) FROM answer"_qs).toInt();
+    QVERIFY2(kept >= 1 && kept < 401, qPrintable(QString::number(kept)));
+    QCOMPARE(peek.inconsistentRounds(), 0);
+    store.setMaxPageCountForTesting(100000);
+    playRound(store, 1);
+    QCOMPARE(peek.one(u"SELECT count(*) FROM answer"_qs).toInt(), kept + 1);
+    QCOMPARE(env.messages.size(), 1);
+}
+
+// A file that may be read but not written (opened read-only, as SQLite does with a
+// write-protected file; chmod would not stop root, who runs CI): said once, nothing set aside.
+void TestHistoryFaults::readOnlyFileIsSaidOnce() {
+    TestEnv env;
+    {
+        HistoryStore store;
+        playRound(store, 3);
+    }
+    const QByteArray before = env.readFile(u"Kalmix.db"_qs);
+    HistoryStore store;
+    store.setConnectOptionsForTesting(u"QSQLITE_OPEN_READONLY"_qs);
+    playRound(store, 5);
+    playRound(store, 5);
+    QCOMPARE(env.messages.size(), 1);
+    QCOMPARE(env.messages[0].text, langText(270).arg(store.path()));
+    QVERIFY(asideFiles(env).isEmpty());
+    QCOMPARE(env.readFile(u"Kalmix.db"_qs), before);
+    QCOMPARE(store.totals(u"Anna"_qs, {}).tasks, 3);
+}
+
+// A program that records answers is killed while it writes: every answer it reported stored is
+// there, and each round's counts agree with its answers.
+void TestHistoryFaults::killedWhileWritingLeavesASoundFile() {
+    TestEnv env;
+    const QString path = env.path(u"Kalmix.db"_qs);
+    for (int run = 0; run < 12; ++run) {
+        QProcess writer;
+        writer.start(QStringLiteral(HISTORY_WRITER), {path});
+        QVERIFY(writer.waitForStarted());
+        QByteArray out;
+        const int target = 40 + run * 17;
+        while (out.count('\n') < target && writer.waitForReadyRead(10000))
+            out += writer.readAllStandardOutput();
+        writer.kill();
+        writer.waitForFinished();
+        out += writer.readAllStandardOutput();
+        QVERIFY2(out.count('\n') >= target, out.right(200).constData());
+        const int reported = out.count('\n');
+        Peek peek(path);
+        QCOMPARE(peek.one(u"PRAGMA integrity_check"_qs), u"ok"_qs);
+        QCOMPARE(peek.inconsistentRounds(), 0);
+        // Each run starts its rounds at the same times, so runs add to the same table.
+        QVERIFY(peek.one(u"SELECT count(*) FROM answer"_qs).toInt() >= reported);
+    }
+}
+
+// kalmix --export-csv runs without a display: 0 with the CSV written, 2 with a message for bad
+// arguments or a history it cannot read (which it leaves as it is).
+void TestHistoryFaults::commandLineExitCodes() {
+    // The program keeps its files beside itself, so a link to it in a folder of its own finds
+    // the history there.
+    QTemporaryDir dir(QFileInfo(QStringLiteral(KALMIX_BIN)).absolutePath() + u"/cli-XXXXXX"_qs);
+    const QString bin = dir.filePath(u"kalmix"_qs);
+    QVERIFY(::link(KALMIX_BIN, QFile::encodeName(bin).constData()) == 0 ||
+            QFile::copy(QStringLiteral(KALMIX_BIN), bin));
+    const auto run = [&](const QStringList& args, QByteArray* err = nullptr) {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            e.remove(QString::fromLatin1(name));
+        p.setProcessEnvironment(e);
+        p.setWorkingDirectory(dir.path());
+        p.start(bin, args);
+        p.waitForFinished(20000);
+        if (err)
+            *err = p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    QByteArray err;
+    QCOMPARE(run({u"--help"_qs}), 0);
+    QCOMPARE(run({u"--export-csv"_qs, u"a.csv"_qs}, &err), 2); // no history yet
+    QVERIFY(err.contains("no practice history"));
+    {
+        TestEnv env;
+        HistoryStore store(dir.filePath(u"Kalmix.db"_qs));
+        playRound(store, 2, u"Anna"_qs);
+        playRound(store, 1, u"Ben"_qs);
+    }
+    QCOMPARE(run({u"--export-csv"_qs, u"a.csv"_qs, u"--player"_qs, u"Anna"_qs}), 0);
+    QFile csv(dir.filePath(u"a.csv"_qs));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll().count("\r\n"), 3);
+    QCOMPARE(run({u"--export-csv=b.csv"_qs}), 0);
+    QCOMPARE(run({u"--export-csv"_qs, u"a.csv"_qs, u"--colour"_qs}, &err), 2);
+    QVERIFY(err.contains("--colour"));
+    QCOMPARE(run({u"--export-csv"_qs}), 2);
+    QCOMPARE(run({u"--player"_qs, u"Anna"_qs}), 2);
+    QCOMPARE(run({u"--export-csv"_qs, u"no/such/dir/a.csv"_qs}), 2);
+    QFile db(dir.filePath(u"Kalmix.db"_qs));
+    QVERIFY(db.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    db.write(QByteArray(4096, 'x'));
+    db.close();
+    QCOMPARE(run({u"--export-csv"_qs, u"c.csv"_qs}), 2);
+    QVERIFY(QFileInfo(dir.filePath(u"Kalmix.db"_qs)).size() == 4096);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryFaults)
+#include "tst_historyfaults.moc"
