@@ -194,9 +194,15 @@ QList<ReportFact> HistoryStore::facts(const QString& player, const QString& oper
         s.lastRun = t.firstRight ? s.lastRun + 1 : 0;
     }
     QList<ReportFact> result;
+    const TrickyKeys keys = trickyKeys(player);
     for (Seen& s : seen) {
         ReportFact& f = s.fact;
-        if (s.lastRun >= 3)
+        const QString key = operation + u' ' + QString::number(f.a) + u' ' + QString::number(f.b);
+        const bool tricky = keys.tricky.contains(key);
+        f.leftTricky = !tricky && keys.missed.contains(key);
+        if (tricky)
+            f.state = ReportFact::State::OftenWrong;
+        else if (s.lastRun >= 3)
             f.state = ReportFact::State::Mastered;
         else if ((f.tasks - f.rightFirstTry) * 3 >= f.tasks)
             f.state = ReportFact::State::OftenWrong;
@@ -223,8 +229,12 @@ QList<ReportTrickyTask> HistoryStore::trickyTasks(const QString& player, const Q
             ms.push_back(t.ms);
     }
     QList<ReportTrickyTask> result;
+    const TrickyKeys keys = trickyKeys(player);
     for (auto& [task, ms] : seen) {
         task.medianSeconds = medianSeconds(std::move(ms));
+        const QString key = task.operation + u' ' + QString::number(task.a) + u' ' +
+                            (task.b ? QString::number(*task.b) : QString());
+        task.leftTricky = !keys.tricky.contains(key) && keys.missed.contains(key);
         result.append(task);
     }
     std::stable_sort(result.begin(), result.end(), [](const auto& x, const auto& y) {

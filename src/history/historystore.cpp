@@ -271,7 +271,7 @@ bool HistoryStore::recordAnswer(const TaskFacts& task, std::optional<int> answer
         m_updateRound = std::make_unique<QSqlQuery>(m_db);
         if (!m_insertAnswer->prepare(QStringLiteral(
                 "INSERT INTO answer(round, player, at, op, a, b, expected, given, outcome, ms, "
-                "attempt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) ||
+                "attempt, tricky) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) ||
             !m_updateRound->prepare(QStringLiteral(
                 "UPDATE round SET solved = solved + ?, wrong = wrong + ?, helped = helped + ?, "
                 "tasks = tasks + ?, first_right = first_right + ?, seconds = ? WHERE id = ?"))) {
@@ -301,6 +301,7 @@ bool HistoryStore::recordAnswer(const TaskFacts& task, std::optional<int> answer
         q.addBindValue(code);
         q.addBindValue(static_cast<int>(std::lround(std::max(0.0, seconds) * 1000)));
         q.addBindValue(attempt);
+        q.addBindValue(task.tricky ? 1 : 0);
         ok = q.exec();
     }
     if (ok) {

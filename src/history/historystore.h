@@ -4,9 +4,11 @@
 // settings file, and the figures the report window and the command line read from it.
 
 #include "engine/gameevents.h"
+#include "engine/trickytasks.h"
 #include "history/reportsource.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <memory>
@@ -16,7 +18,7 @@ class QSqlQuery;
 
 namespace kalmix {
 
-class HistoryStore final : public GameEvents, public ReportSource {
+class HistoryStore final : public GameEvents, public ReportSource, public TrickySource {
 public:
     // path empty: Kalmix.db in the settings file's directory, decided when it is first needed.
     explicit HistoryStore(const QString& path = {});
@@ -50,6 +52,10 @@ public:
     bool exportCsv(const QString& path, const QString& player, QString* error) override;
     MergeResult merge(const QString& path) override;
     bool deletePlayerHistory(const QString& player) override;
+
+    // TrickySource: the player's facts that are tricky now.
+    QList<TaskFacts> trickyTasks(const QString& player) override;
+    using ReportSource::trickyTasks;
 
     // Tests: extra Qt SQLite connect options (e.g. "QSQLITE_OPEN_READONLY") for the next open,
     // and a page limit that makes the disk seem full.
@@ -85,6 +91,12 @@ private:
     void tell(const QString& text);
     int playerId(const QString& name, bool create);
     const std::vector<Row>& rowsOf(const QString& player);
+    // The player's facts ever missed, and those of them tricky now, as "op a b" keys.
+    struct TrickyKeys {
+        QSet<QString> missed;
+        QSet<QString> tricky;
+    };
+    TrickyKeys trickyKeys(const QString& player);
     QStringList presentPlayers() const;
 
     QString m_path;

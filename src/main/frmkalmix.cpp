@@ -59,6 +59,7 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_game.events.add(&m_readAloud);
     m_game.events.add(&m_history);
     setReportSource(&m_history);
+    m_game.trickySource = &m_history;
     Form_Load();
 }
 

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void mergeAddsOnlyWhatIsNew();
     void csvQuotesAsRfc4180();
     void deletedPlayersKeepTheirHistoryUnlessAsked();
+    void trickyTasksComeFromTheHistory();
 
 private:
     QTemporaryDir m_tmp;
@@ -274,6 +275,42 @@ void TestHistory::deletedPlayersKeepTheirHistoryUnlessAsked() {
     QVERIFY(left[0].name == u"Anna" && left[0].deleted);
     QCOMPARE(store.totals(u"Ben"_qs, {}).tasks, 0);
     resetRecord();
+}
+
+// A task missed in a round with the switch on comes back in it, marked in the answers view; it
+// is tricky for the game's next round, and leaves the set after two later rounds right at the
+// first try, which the report's grid shows.
+void TestHistory::trickyTasksComeFromTheHistory() {
+    Fixture f;
+    useTypicalRecord(2);
+    AufgZahl = 8;
+    Knifflig = kTrue;
+    HistoryStore store;
+    f.game.events.add(&store);
+    f.game.trickySource = &store;
+    f.game.Start_Click();
+    play(f, u"w r r r r r r r r"_qs, false);
+    f.scheduler.runAll();
+    f.game.events.remove(&store);
+    Peek peek(f.env.path(u"Kalmix.db"_qs));
+    const QStringList first = peek.rows(u"SELECT a, b, expected FROM answers LIMIT 1"_qs);
+    QCOMPARE(peek.rows(u"SELECT a, b, expected FROM answers WHERE tricky = 1"_qs), first);
+    const QStringList abe = first.value(0).split(u'|');
+    const TaskFacts missed = {2, u"+"_qs, abe[0].toInt(), abe[1].toInt(), abe[2].toInt()};
+    QList<TaskFacts> tricky = store.trickyTasks(u"Anna"_qs);
+    QCOMPARE(tricky.size(), 1);
+    QVERIFY(tricky[0].sameFact(missed)); // the return in its round was one occasion
+
+    const QDateTime later = f.env.clock.now().addDays(1);
+    store.roundStarted(u"Anna"_qs, 2, later);
+    store.taskShown(missed, false);
+    answer(store, missed, Outcome::Right, later.addSecs(5));
+    QVERIFY(store.trickyTasks(u"Anna"_qs).isEmpty());
+    const QList<ReportFact> facts = store.facts(u"Anna"_qs, u"+"_qs, 20, 20);
+    const auto fact = std::find_if(facts.begin(), facts.end(), [&](const ReportFact& x) {
+        return x.a == missed.a && x.b == *missed.b;
+    });
+    QVERIFY(fact != facts.end() && fact->leftTricky);
 }
 
 QTEST_MAIN(TestHistory)
