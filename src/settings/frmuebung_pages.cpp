@@ -306,6 +306,7 @@ void frmUebung::createPages() {
         auto* lockRow = new QHBoxLayout;
         lockRow->addWidget(cmdPasswort);
         lockRow->addWidget(lblPasswort, 1);
+        lockRow->addStretch(0); // keeps the button its own width while the note is hidden
         l->addLayout(lockRow);
         l->addStretch(1);
     }
