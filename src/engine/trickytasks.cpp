@@ -13,11 +13,6 @@ namespace kalmix {
 
 namespace {
 
-QString factKey(const TaskFacts& t) {
-    return t.operation + u' ' + QString::number(t.a) + u' ' +
-           (t.b ? QString::number(*t.b) : QString());
-}
-
 bool chosenFactor(int f) {
     for (int i = 0; i < FaktorZahl && i < int(FaktorListe.size()); ++i) {
         if (FaktorListe[i] == f)
@@ -50,6 +45,10 @@ bool kindAsks(int kind, const QString& op) {
 
 } // namespace
 
+QString factKey(const QString& operation, int a, std::optional<int> b) {
+    return operation + u' ' + QString::number(a) + u' ' + (b ? QString::number(*b) : QString());
+}
+
 QList<TaskFacts> trickyFacts(const QList<PastAnswer>& history) {
     struct State {
         TaskFacts task;
@@ -62,7 +61,7 @@ QList<TaskFacts> trickyFacts(const QList<PastAnswer>& history) {
     for (const PastAnswer& p : history) {
         if (p.task.operation == u"count" || p.task.operation == u"symbols")
             continue;
-        State& s = facts[factKey(p.task)];
+        State& s = facts[factKey(p.task.operation, p.task.a, p.task.b)];
         if (s.order == 0) {
             s.task = p.task;
             s.order = ++order;

@@ -16,6 +16,9 @@ struct PastAnswer {
     Outcome outcome = Outcome::Right;
 };
 
+// A fact as a key: "op a b" ("+ 3 4", "* 6 7").
+QString factKey(const QString& operation, int a, std::optional<int> b);
+
 // The tricky tasks of a history given in the order the answers were made. A fact becomes
 // tricky when it is answered wrong or with the light bulb. It leaves the set when, after its
 // last such answer, it was answered right at the first try in two different rounds (the round

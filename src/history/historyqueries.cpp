@@ -197,7 +197,7 @@ QList<ReportFact> HistoryStore::facts(const QString& player, const QString& oper
     const TrickyKeys keys = trickyKeys(player);
     for (Seen& s : seen) {
         ReportFact& f = s.fact;
-        const QString key = operation + u' ' + QString::number(f.a) + u' ' + QString::number(f.b);
+        const QString key = factKey(operation, f.a, f.b);
         const bool tricky = keys.tricky.contains(key);
         f.leftTricky = !tricky && keys.missed.contains(key);
         if (tricky)
@@ -232,8 +232,7 @@ QList<ReportTrickyTask> HistoryStore::trickyTasks(const QString& player, const Q
     const TrickyKeys keys = trickyKeys(player);
     for (auto& [task, ms] : seen) {
         task.medianSeconds = medianSeconds(std::move(ms));
-        const QString key = task.operation + u' ' + QString::number(task.a) + u' ' +
-                            (task.b ? QString::number(*task.b) : QString());
+        const QString key = factKey(task.operation, task.a, task.b);
         task.leftTricky = !keys.tricky.contains(key) && keys.missed.contains(key);
         result.append(task);
     }

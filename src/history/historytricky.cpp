@@ -7,14 +7,6 @@ namespace kalmix {
 
 using namespace history;
 
-namespace {
-
-QString keyOf(const QString& operation, int a, std::optional<int> b) {
-    return operation + u' ' + QString::number(a) + u' ' + (b ? QString::number(*b) : QString());
-}
-
-} // namespace
-
 QList<TaskFacts> HistoryStore::trickyTasks(const QString& player) {
     QList<PastAnswer> past;
     for (const Row& r : rowsOf(player)) {
@@ -37,10 +29,10 @@ HistoryStore::TrickyKeys HistoryStore::trickyKeys(const QString& player) {
     TrickyKeys keys;
     for (const Row& r : rowsOf(player)) {
         if (r.outcome != kRight)
-            keys.missed.insert(keyOf(operationName(r.op), r.a, r.b));
+            keys.missed.insert(factKey(operationName(r.op), r.a, r.b));
     }
     for (const TaskFacts& t : trickyTasks(player))
-        keys.tricky.insert(keyOf(t.operation, t.a, t.b));
+        keys.tricky.insert(factKey(t.operation, t.a, t.b));
     return keys;
 }
 
