@@ -10,6 +10,26 @@
 
 namespace kalmix {
 
+namespace {
+
+// The task as the board shows it and the practice log keeps it: "3 + 4 = ", "6 · 7 = ",
+// "42 : 7 = ", "0 : 5 = ".
+QString taskText(const TaskFacts& t) {
+    const QString a = Str(t.a), b = Str(t.b.value_or(0));
+    QString text;
+    if (t.operation == u"+")
+        text = a + QStringLiteral(" +") + b;
+    else if (t.operation == u"-")
+        text = a + QStringLiteral(" -") + b;
+    else if (t.operation == u"*")
+        text = a + SignMul + b;
+    else
+        text = QString::number(t.a) + SignDiv + b;
+    return text + QStringLiteral(" = ");
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- arithmetic tasks
 
 void Game::Summe(std::int16_t& erster, std::int16_t& zweiter) {
@@ -50,8 +70,8 @@ void Game::Addition() {
         .run({
             [&] { Summe(a, b); },
             [&] {
-                m_board.setTaskText(Str(a) + QStringLiteral(" +") + Str(b) + QStringLiteral(" = "));
                 m_task = {Uebung, QStringLiteral("+"), a, b, Ergebnis};
+                m_board.setTaskText(taskText(m_task));
             },
             [&] { AufgabeAnzeigen(); },
         });
@@ -63,9 +83,8 @@ void Game::Subtraktion() {
         .run({
             [&] { Summe(a, b); },
             [&] {
-                m_board.setTaskText(Str(Ergebnis) + QStringLiteral(" -") + Str(b) +
-                                    QStringLiteral(" = "));
                 m_task = {Uebung, QStringLiteral("-"), Ergebnis, b, a};
+                m_board.setTaskText(taskText(m_task));
             },
             [&] { Ergebnis = a; },
             [&] { AufgabeAnzeigen(); },
@@ -86,8 +105,8 @@ void Game::Multiplikation() {
                 } while (Ergebnis == previous && f != 0);
             },
             [&] {
-                m_board.setTaskText(Str(m) + SignMul + Str(f) + QStringLiteral(" = "));
                 m_task = {Uebung, QStringLiteral("*"), m, f, Ergebnis};
+                m_board.setTaskText(taskText(m_task));
             },
             [&] { AufgabeAnzeigen(); },
         });
@@ -104,17 +123,12 @@ void Game::Division() {
                 do {
                     q = Zufallszahl(3, MaxMultiplikator);
                     Ergebnis = toInteger(q * f);
-                    if (NullFaktor && Ergebnis == 0) {
-                        m_board.setTaskText(QStringLiteral("0") + SignDiv + Str(q) +
-                                            QStringLiteral(" = "));
-                        Ergebnis = 0;
+                    if (NullFaktor && Ergebnis == 0)
                         m_task = {Uebung, QStringLiteral("/"), 0, q, 0};
-                    } else {
-                        m_board.setTaskText(QString::number(Ergebnis) + SignDiv + Str(f) +
-                                            QStringLiteral(" = "));
+                    else
                         m_task = {Uebung, QStringLiteral("/"), Ergebnis, f, q};
-                        Ergebnis = q;
-                    }
+                    m_board.setTaskText(taskText(m_task));
+                    Ergebnis = toInteger(m_task.expected);
                 } while (Ergebnis == previous && f != 0);
             },
             [&] { AufgabeAnzeigen(); },
@@ -126,21 +140,9 @@ void Game::AufgabeWiederholen(const TaskFacts& task) {
         .run({
             [&] {
                 // The task reads as when it was drawn fresh, and carries the tricky mark.
-                const int a = task.a, b = task.b.value_or(0);
-                QString text;
-                if (task.operation == u"+")
-                    text = Str(a) + QStringLiteral(" +") + Str(b);
-                else if (task.operation == u"-")
-                    text = Str(a) + QStringLiteral(" -") + Str(b);
-                else if (task.operation == u"*")
-                    text = Str(a) + SignMul + Str(b);
-                else if (a == 0)
-                    text = QStringLiteral("0") + SignDiv + Str(b);
-                else
-                    text = QString::number(a) + SignDiv + Str(b);
                 if (task.operation == u"*" || task.operation == u"/")
-                    MaxMultiplikator = b > 10 ? 20 : 10;
-                m_board.setTaskText(text + QStringLiteral(" = "));
+                    MaxMultiplikator = task.b.value_or(0) > 10 ? 20 : 10;
+                m_board.setTaskText(taskText(task));
                 Ergebnis = toInteger(task.expected);
                 m_task = task;
                 m_task.kind = Uebung;
