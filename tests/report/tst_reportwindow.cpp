@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
@@ -69,7 +71,9 @@ class ModalDriver {
 public:
     explicit ModalDriver(std::function<void(QWidget*)> act) {
         QObject::connect(&m_timer, &QTimer::timeout, [this, act] {
-            QWidget* modal = QApplication::activeModalWidget();
+            QWidget* modal = QApplication::activePopupWidget();
+            if (!modal)
+                modal = QApplication::activeModalWidget();
             if (!modal || m_acting.contains(modal))
                 return;
             m_acting.append(modal);
@@ -244,8 +248,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(answer));
     }
 
-    // The real save dialog deletes nothing, and a name typed without its suffix is asked about
-    // under the name it gets before anything is replaced.
+    // The real save dialog deletes nothing (a child may be at the keyboard), and a name typed
+    // without its suffix is asked about under the name it gets before anything is replaced.
     void saveDialogAsksUnderTheSuffixAndDeletesNothing() {
         TestEnv env;
         FakeReportSource source;
@@ -253,22 +257,38 @@ private Q_SLOTS:
         env.writeFile(u"Anna.csv"_qs, "precious");
         ReportWindow w(source);
         QStringList questions;
-        bool readOnly = false, typed = false;
+        bool typed = false, deleteOffered = false;
         ModalDriver driver([&](QWidget* modal) {
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                questions << box->text();
-                // Yes to deleting (a child would), No to replacing.
-                box->done(typed ? QMessageBox::No : QMessageBox::Yes);
-            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-                if (typed) {
-                    dialog->reject();
-                    return;
+            if (auto* menu = qobject_cast<QMenu*>(modal)) {
+                // The file's context menu: Delete is clicked if it can be.
+                for (QAction* a : menu->actions()) {
+                    if (a->objectName() == u"qt_delete_action" && a->isEnabled()) {
+                        deleteOffered = true;
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(a).center());
+                    }
                 }
-                readOnly = dialog->testOption(QFileDialog::ReadOnly);
+                menu->close();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                questions << box->text();
+                box->done(typed ? QMessageBox::No : QMessageBox::Yes); // keep it, delete it
+            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && typed) {
+                dialog->reject();
+            } else if (dialog) {
                 dialog->setDirectory(env.dir());
-                dialog->selectFile(env.path(u"Anna.csv"_qs));
                 auto* files = dialog->findChild<QAbstractItemView*>(u"listView"_qs);
-                QTest::keyClick(files, Qt::Key_Delete);
+                QModelIndex anna;
+                for (int i = 0; i < 500 && !anna.isValid(); ++i) {
+                    QTest::qWait(10); // the folder is read by a thread of its own
+                    const QModelIndexList found =
+                        files->model()->match(files->model()->index(0, 0, files->rootIndex()),
+                                              Qt::DisplayRole, u"Anna.csv"_qs, 1, Qt::MatchExactly);
+                    anna = found.value(0);
+                }
+                const QPoint at = files->visualRect(anna).center();
+                QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at,
+                                             files->viewport()->mapToGlobal(at));
+                QApplication::sendEvent(files->viewport(), &rightClick);
                 typed = true;
                 auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_qs);
                 name->setText(u"Anna"_qs);
@@ -276,7 +296,7 @@ private Q_SLOTS:
             }
         });
         QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
-        QVERIFY(readOnly);
+        QVERIFY(!deleteOffered);
         QCOMPARE(env.readFile(u"Anna.csv"_qs), QByteArray("precious"));
         QCOMPARE(questions.size(), 1);
         QVERIFY2(questions[0].contains(u"Anna.csv"_qs), qPrintable(questions[0]));
