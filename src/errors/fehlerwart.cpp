@@ -295,11 +295,11 @@ QString Fehlerwart::BuildProtocol() const {
 }
 
 // The error files are named after the program, whatever the executable file is called.
-QString Fehlerwart::errorLogPath() const {
+QString Fehlerwart::errorLogPath() {
     return withSeparator(programDir()) + QLatin1String(kProgramTitle) + QStringLiteral(".EPT");
 }
 
-QString Fehlerwart::savedProtocolPath() const {
+QString Fehlerwart::savedProtocolPath() {
     return withSeparator(programDir()) + QLatin1String(kProgramTitle) + QStringLiteral(".ERR");
 }
 

@@ -36,8 +36,8 @@ public:
     void cmdProtocol_Click(int index);
     void cmdContinue_Click(int index);
 
-    QString errorLogPath() const;      // <program dir>/Kalmix.EPT
-    QString savedProtocolPath() const; // <program dir>/Kalmix.ERR
+    static QString errorLogPath();      // <program dir>/Kalmix.EPT
+    static QString savedProtocolPath(); // <program dir>/Kalmix.ERR
 
     // Tests take the modal display's place: the hook sees the shown dialog and may press a
     // button; without a press the previous choice is returned.

@@ -1,12 +1,17 @@
 #include "history/commandline.h"
 
 #include "history/historystore.h"
+#include "history/ownfiles.h"
+#include "services/appinfo.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace kalmix {
 
@@ -19,11 +24,13 @@ constexpr char kUsage[] =
     "\n"
     "  --export-csv FILE   write the practice history (the rows of the answers view) to FILE\n"
     "                      as CSV (UTF-8, a header row, commas, RFC 4180 quoting) and exit;\n"
-    "                      no window is opened and no display is needed\n"
+    "                      no window is opened and no display is needed; FILE - writes to\n"
+    "                      standard output\n"
     "  --player NAME       with --export-csv: only the answers of this player\n"
     "  --help              show this text and exit\n"
     "\n"
-    "Exit codes: 0 done, 2 bad arguments or a practice history that cannot be read.\n";
+    "Exit codes: 0 done, 2 bad arguments, a practice history that cannot be read or a file\n"
+    "that cannot be written.\n";
 
 bool isOurs(const char* arg) {
     for (const char* option : {"--help", "-h", "--export-csv", "--player"}) {
@@ -49,6 +56,11 @@ std::optional<int> runCommandLine(int argc, char* argv[]) {
         return std::nullopt;
 
     QCoreApplication app(argc, argv);
+    // The files are looked for where the program keeps them: an installed Kalmix in the
+    // user's data folder, which is named after the program.
+    app.setApplicationName(QString::fromLatin1(kProgramTitle));
+    // A file that grows past the size limit fails its write instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList args = app.arguments().mid(1);
     std::optional<QString> file, player;
     for (int i = 0; i < args.size(); ++i) {
@@ -79,11 +91,34 @@ std::optional<int> runCommandLine(int argc, char* argv[]) {
     if (!file)
         return fail(QStringLiteral("--player goes with --export-csv FILE."));
 
+    const bool toOutput = *file == u"-";
+    if (!toOutput) {
+        switch (checkExportTarget(*file)) {
+        case ExportTarget::Free:
+            break;
+        case ExportTarget::OwnFile:
+            return fail(QStringLiteral("%1 is one of Kalmix's own files; it is not replaced by "
+                                       "an export.")
+                            .arg(QDir::toNativeSeparators(*file)));
+        case ExportTarget::NotAFile:
+            return fail(QStringLiteral("%1 is not a regular file (a folder, a device or a pipe); "
+                                       "it is not replaced by an export.")
+                            .arg(QDir::toNativeSeparators(*file)));
+        }
+    }
+
     HistoryStore store;
     store.setQuiet(true);
     QString error;
     if (!store.openExisting(&error))
         return fail(error);
+    if (toOutput) {
+        QFile out;
+        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            !store.writeCsv(out, player.value_or(QString()), &error))
+            return fail(QStringLiteral("The standard output cannot be written: %1").arg(error));
+        return 0;
+    }
     if (!store.exportCsv(*file, player.value_or(QString()), &error))
         return fail(
             QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(*file), error));

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class QIODevice;
 class QSqlQuery;
 
 namespace kalmix {
@@ -50,6 +51,9 @@ public:
                                         int count) override;
     QList<ReportClassRow> classOverview(const QDateTime& now) override;
     bool exportCsv(const QString& path, const QString& player, QString* error) override;
+    // The same CSV onto a device that is open for writing (the command line's standard
+    // output); false with the reason when a write fails.
+    bool writeCsv(QIODevice& out, const QString& player, QString* error);
     MergeResult merge(const QString& path) override;
     bool deletePlayerHistory(const QString& player) override;
 

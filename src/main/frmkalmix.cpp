@@ -51,7 +51,12 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     resize(kDesignClient);
     setMinimumSize(320, 240);
     qApp->installEventFilter(this);
-    m_game.showSettingsWizard = [this] { showSettingsWizard(); };
+    // Start without a player opens the settings window for a first one; while a password is
+    // set, only for the one who knows it (Cancel or a wrong password: no window, no game).
+    m_game.showSettingsWizard = [this] {
+        if (unlockOptions(this))
+            showSettingsWizard(true);
+    };
     m_game.ComboAktualisieren = [this] { ComboAktualisieren(); };
     m_summary = new RoundSummaryPanel(picTafel);
     m_summary->playAgainClicked = [this] { PicBut_Click(0); };

@@ -7,6 +7,7 @@
 #include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/lang.h"
+#include "settings/passwordlock.h"
 
 #include <QUrl>
 
@@ -44,8 +45,13 @@ void frmKalmix::mnuUeber_Click() {
     }});
 }
 
+// The report is for grown-ups: it shows the whole class and writes and merges files. While a
+// password is set, it opens only for the one who knows it, as the options do.
 void frmKalmix::mnuBericht_Click() {
-    Procedure("frmKalmix", "mnuBericht_Click").run({[&] { ReportWindow::showReport(this); }});
+    Procedure("frmKalmix", "mnuBericht_Click").run({[&] {
+        if (unlockOptions(this))
+            ReportWindow::showReport(this);
+    }});
 }
 
 } // namespace kalmix

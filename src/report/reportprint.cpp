@@ -5,6 +5,7 @@
 #include "report/reportchart.h"
 #include "services/lang.h"
 
+#include <QBuffer>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -181,23 +182,36 @@ bool printClassOverview(QPagedPaintDevice& device, const QList<ReportClassRow>& 
 
 bool savePdf(const QString& path, const PlayerReport* report, const QList<ReportClassRow>& rows,
              const QDateTime& at, QString* why) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *why = file.errorString();
-        return false;
-    }
+    // The document is made in memory and written unbuffered, each write checked: the PDF
+    // writer does not look at what its writes return, and a full disk may take only part.
+    QByteArray pdf;
     bool painted = false;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         writer.setTitle(QString(langText(300)).remove(u'&'));
         painted = report ? printPlayer(writer, *report) : printClassOverview(writer, rows, at);
     }
     if (!painted) {
-        file.cancelWriting();
         *why = QString();
         return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *why = file.errorString();
+        return false;
+    }
+    for (qint64 done = 0; done < pdf.size();) {
+        const qint64 n = file.write(pdf.constData() + done, pdf.size() - done);
+        if (n <= 0) {
+            *why = file.errorString();
+            file.cancelWriting(); // the file that was there stays as it was
+            return false;
+        }
+        done += n;
     }
     if (!file.commit()) {
         *why = file.errorString();

@@ -1,6 +1,7 @@
 #include "report/reportwindow.h"
 
 #include "errors/procedure.h"
+#include "history/ownfiles.h"
 #include "report/classoverview.h"
 #include "report/factgrid.h"
 #include "report/reportchart.h"
@@ -12,7 +13,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -426,11 +426,30 @@ void ReportWindow::sayFileError(const QString& path, const QString& why) {
            MsgIcon::Exclamation, this);
 }
 
+bool ReportWindow::mayWrite(const QString& path) {
+    switch (checkExportTarget(path)) {
+    case ExportTarget::Free:
+        return true;
+    case ExportTarget::OwnFile:
+        MsgBox(langText(370).arg(QDir::toNativeSeparators(path)), MsgButtons::Ok,
+               MsgIcon::Exclamation, this);
+        return false;
+    case ExportTarget::NotAFile:
+        break;
+    }
+    MsgBox(langText(371).arg(QDir::toNativeSeparators(path)), MsgButtons::Ok, MsgIcon::Exclamation,
+           this);
+    return false;
+}
+
 void ReportWindow::cmdPrint_Click() {
     Procedure("ReportWindow", "cmdPrint_Click").run({[&] {
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(withoutKey(langText(300)));
         if (!askPrinter(printer, this))
+            return;
+        // The dialog prints to no file, but a printer may still be set up to write one.
+        if (!printer.outputFileName().isEmpty() && !mayWrite(printer.outputFileName()))
             return;
         const bool done = onClassTab() ? printClassOverview(printer, m_class, clock().now())
                                        : printPlayer(printer, m_report);
@@ -445,12 +464,12 @@ void ReportWindow::cmdPdf_Click() {
         const QString name = onClassTab() || m_report.player.name.isEmpty()
                                  ? withoutKey(langText(304))
                                  : m_report.player.name;
-        QString path = askFileName(
-            {true, withoutKey(langText(306)), name + QStringLiteral(".pdf"), langText(344)}, this);
-        if (path.isEmpty())
+        const QString path =
+            askFileName({true, withoutKey(langText(306)), name + QStringLiteral(".pdf"),
+                         langText(344), QStringLiteral("pdf")},
+                        this);
+        if (path.isEmpty() || !mayWrite(path))
             return;
-        if (QFileInfo(path).suffix().isEmpty())
-            path += QStringLiteral(".pdf");
         QString why;
         if (!savePdf(path, onClassTab() ? nullptr : &m_report, m_class, clock().now(), &why))
             sayFileError(path, why);
@@ -462,12 +481,12 @@ void ReportWindow::cmdCsv_Click() {
         // The class tab exports every player, the player tab the chosen one.
         const QString player = onClassTab() ? QString() : m_report.player.name;
         const QString name = player.isEmpty() ? withoutKey(langText(304)) : player;
-        QString path = askFileName(
-            {true, withoutKey(langText(307)), name + QStringLiteral(".csv"), langText(343)}, this);
-        if (path.isEmpty())
+        const QString path =
+            askFileName({true, withoutKey(langText(307)), name + QStringLiteral(".csv"),
+                         langText(343), QStringLiteral("csv")},
+                        this);
+        if (path.isEmpty() || !mayWrite(path))
             return;
-        if (QFileInfo(path).suffix().isEmpty())
-            path += QStringLiteral(".csv");
         QString why;
         if (!m_source.exportCsv(path, player, &why))
             sayFileError(path, why);

@@ -66,6 +66,8 @@ private:
     void fillClass();
     bool onClassTab() const;
     void sayFileError(const QString& path, const QString& why);
+    // Whether an export may write to the path; says why not.
+    bool mayWrite(const QString& path);
 
     ReportSource& m_source;
     QList<ReportPlayer> m_players;

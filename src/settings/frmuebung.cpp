@@ -170,8 +170,8 @@ void frmUebung::showModal(bool unlocked) {
 }
 
 bool frmUebung::optionsFree() {
-    // Opened by Start for a first player, the window has not asked; a password given once
-    // holds until the window closes.
+    // Opened while no password was set (one may be chosen inside), the window has not asked;
+    // a password given once holds until the window closes.
     if (!m_unlocked)
         m_unlocked = unlockOptions(this);
     return m_unlocked;

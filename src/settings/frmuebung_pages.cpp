@@ -297,7 +297,11 @@ void frmUebung::createPages() {
         row->addWidget(cmdViewLog);
         auto* cmdReport = new QPushButton(fraDialog[6]);
         cmdReport->setObjectName(QStringLiteral("cmdReport"));
-        connect(cmdReport, &QPushButton::clicked, this, [this] { ReportWindow::showReport(this); });
+        // Opened with the password, the window lets its report open without asking again.
+        connect(cmdReport, &QPushButton::clicked, this, [this] {
+            if (optionsFree())
+                ReportWindow::showReport(this);
+        });
         row->addWidget(cmdReport);
         row->addWidget(cmdDelLogfile);
         row->addStretch(1);

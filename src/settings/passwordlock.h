@@ -8,8 +8,9 @@ class QWidget;
 
 namespace kalmix {
 
-// The grown-up lock: while a password is set, the options (the settings window from the
-// toolbar, deleting the practice log, deleting a player) open only for the one who knows it.
+// The grown-up lock: while a password is set, the options (the settings window, whether from
+// the toolbar or from Start for a first player, deleting the practice log, deleting a player)
+// and the report open only for the one who knows it.
 // The settings file keeps its hash under `Passwort` in `Optionen`; deleting that key removes
 // the lock.
 

@@ -2,16 +2,21 @@
 // figures, merging another computer's file, the CSV, and a deleted player's history.
 #include "../engine/gamefixture.h"
 #include "history/historystore.h"
+#include "history/ownfiles.h"
 #include "historycheck.h"
 #include "services/lang.h"
+#include "services/settings.h"
 #include "settings/frmuebung.h"
 
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kalmix;
 using namespace kalmix::test;
@@ -33,6 +38,8 @@ private Q_SLOTS:
     void mergeAddsOnlyWhatIsNew_data();
     void mergeAddsOnlyWhatIsNew();
     void csvQuotesAsRfc4180();
+    void csvKeepsFormulasAsText();
+    void exportTargets();
     void deletedPlayersKeepTheirHistoryUnlessAsked();
     void trickyTasksComeFromTheHistory();
 
@@ -238,6 +245,62 @@ void TestHistory::csvQuotesAsRfc4180() {
     QVERIFY(all.contains(
         "\r\n\"J\xc3\xbcrgen \"\"Jo\"\", 2b\",2026-12-03T14:05:09,2026-12-03T14:05:10,2,+,"));
     QVERIFY(!store.exportCsv(env.path(u"no/such/dir/x.csv"_qs), {}, &error) && !error.isEmpty());
+}
+
+// A name a spreadsheet would run as a formula is written as text (a leading apostrophe); the
+// operation column's fixed codes stay as they are.
+void TestHistory::csvKeepsFormulasAsText() {
+    TestEnv env;
+    HistoryStore store;
+    const QDateTime t(QDate(2026, 12, 3), QTime(14, 5, 9));
+    const QStringList names{u"=HYPERLINK(\"x\")"_qs, u"+1"_qs,    u"-2+3"_qs,
+                            u"@SUM(A1)"_qs,          u"\tTab"_qs, u"\rCR"_qs,
+                            u"Anna-Lena"_qs};
+    for (int i = 0; i < names.size(); ++i) {
+        store.roundStarted(names[i], 2, t.addSecs(i * 10));
+        const TaskFacts minus{2, QStringLiteral("-"), 5, 2, 3};
+        store.taskShown(minus, false);
+        answer(store, minus, Outcome::Right, t.addSecs(i * 10 + 1));
+    }
+    QString error;
+    QVERIFY(store.exportCsv(env.path(u"all.csv"_qs), {}, &error));
+    QList<QByteArray> rows = env.readFile(u"all.csv"_qs).split('\n');
+    QCOMPARE(rows.size(), names.size() + 2); // the header, the rows, nothing after the last
+    const QByteArray rest = ",2,-,5,2,3,3,right,2,1,0\r";
+    QCOMPARE(rows[1], "\"'=HYPERLINK(\"\"x\"\")\",2026-12-03T14:05:09,2026-12-03T14:05:10" + rest);
+    QVERIFY(rows[2].startsWith("'+1,") && rows[3].startsWith("'-2+3,") &&
+            rows[4].startsWith("'@SUM(A1),") && rows[5].startsWith("'\tTab,"));
+    QVERIFY(rows[6].startsWith("\"'\rCR\","));
+    QVERIFY(rows[7].startsWith("Anna-Lena,") && rows[7].endsWith(rest));
+}
+
+// An export never writes over a file of Kalmix's own, under whatever name it is reached, nor
+// over anything that is not a regular file.
+void TestHistory::exportTargets() {
+    TestEnv env;
+    SaveIni(u"Optionen"_qs, u"Sprache"_qs, u"1000"_qs);
+    env.writeFile(u"Anna.csv"_qs, "precious");
+    const auto link = [&](const QString& target, const QString& name) {
+        return ::symlink(QFile::encodeName(target).constData(),
+                         QFile::encodeName(env.path(name)).constData()) == 0;
+    };
+    QVERIFY(link(env.iniPath(), u"settings.csv"_qs));
+    QVERIFY(link(u"Kalmix.db-journal"_qs, u"dangling.csv"_qs)); // relative, to nothing yet
+    QVERIFY(link(env.dir(), u"folder"_qs));
+    QVERIFY(link(env.path(u"Anna.csv"_qs), u"anna-link.csv"_qs));
+    QVERIFY(::link(QFile::encodeName(env.iniPath()).constData(),
+                   QFile::encodeName(env.path(u"hard.csv"_qs)).constData()) == 0);
+    QVERIFY(::mkfifo(QFile::encodeName(env.path(u"fifo.csv"_qs)).constData(), 0600) == 0);
+    for (const QString& own : ownFiles() + QStringList{u"settings.csv"_qs, u"dangling.csv"_qs,
+                                                       u"folder/Kalmix_Log.txt"_qs, u"hard.csv"_qs,
+                                                       u"Kalmix.db.bad-20261201-0800"_qs})
+        QVERIFY2(checkExportTarget(QDir(env.dir()).filePath(own)) == ExportTarget::OwnFile,
+                 qPrintable(own));
+    QVERIFY(ownFiles().contains(LangDatei));
+    for (const QString& other : {env.path(u"fifo.csv"_qs), env.dir(), u"/dev/null"_qs})
+        QVERIFY2(checkExportTarget(other) == ExportTarget::NotAFile, qPrintable(other));
+    for (const QString& free : {u"Anna.csv"_qs, u"anna-link.csv"_qs, u"new.csv"_qs})
+        QVERIFY2(checkExportTarget(env.path(free)) == ExportTarget::Free, qPrintable(free));
 }
 
 // The wizard's delete question keeps the player's history unless its tick box is ticked.

@@ -7,10 +7,15 @@
 #include "support/testenv.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kalmix;
@@ -33,6 +38,51 @@ QStringList asideFiles(const TestEnv& env) {
     return QDir(env.dir()).entryList({u"Kalmix.db.bad-*"_qs}, QDir::Files);
 }
 
+// A file-size limit, as `ulimit -f` sets it: writes past it are cut short or fail.
+void limitFileSize(rlim_t bytes) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// The program linked into a folder of its own, run there without a display.
+struct Program {
+    QTemporaryDir dir{QFileInfo(QStringLiteral(KALMIX_BIN)).absolutePath() + u"/cli-XXXXXX"_qs};
+    QString bin = dir.filePath(u"kalmix"_qs);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QStringList prefix;   // a program that starts it (as another user)
+    rlim_t sizeLimit = 0; // none
+    QString output;       // standard output to this file; empty: read
+    QByteArray out, err;
+
+    bool place() {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        return ::link(KALMIX_BIN, QFile::encodeName(bin).constData()) == 0 ||
+               QFile::copy(QStringLiteral(KALMIX_BIN), bin);
+    }
+    int run(const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        const rlim_t limit = sizeLimit;
+        p.setChildProcessModifier([limit] {
+            std::signal(SIGXFSZ, SIG_DFL); // as a shell leaves it
+            if (limit)
+                limitFileSize(limit);
+        });
+        if (!output.isEmpty())
+            p.setStandardOutputFile(output);
+        const QStringList all = prefix + QStringList{bin} + args;
+        p.start(all.first(), all.mid(1));
+        p.waitForFinished(20000);
+        out = p.readAllStandardOutput();
+        err = p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+};
+
 } // namespace
 
 class TestHistoryFaults : public QObject {
@@ -52,6 +102,9 @@ private Q_SLOTS:
     void readOnlyFileIsSaidOnce();
     void killedWhileWritingLeavesASoundFile();
     void commandLineExitCodes();
+    void shortWriteKeepsTheOldFile();
+    void commandLineWritesOnlyWhereItMay();
+    void commandLineFindsAnInstalledHistory();
 
 private:
     QTemporaryDir m_tmp;
@@ -214,6 +267,108 @@ void TestHistoryFaults::commandLineExitCodes() {
     db.close();
     QCOMPARE(run({u"--export-csv"_qs, u"c.csv"_qs}), 2);
     QVERIFY(QFileInfo(dir.filePath(u"Kalmix.db"_qs)).size() == 4096);
+}
+
+// A CSV that does not fit (a full disk, a file-size limit) fails with its reason, and the file
+// that was there stays as it was.
+void TestHistoryFaults::shortWriteKeepsTheOldFile() {
+    TestEnv env;
+    HistoryStore store;
+    playRound(store, 200);
+    env.writeFile(u"a.csv"_qs, "precious");
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+    limitFileSize(4096);
+    QString error;
+    const bool written = store.exportCsv(env.path(u"a.csv"_qs), {}, &error);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, signalBefore);
+    QVERIFY(!written);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(env.readFile(u"a.csv"_qs), QByteArray("precious"));
+    QCOMPARE(QDir(env.dir()).entryList({u"a.csv*"_qs}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// The command line: standard output for "-", exit code 2 (and the old file kept) when the file
+// does not fit under `ulimit -f`, and never a file of Kalmix's own or a pipe as the target.
+void TestHistoryFaults::commandLineWritesOnlyWhereItMay() {
+    Program program;
+    QVERIFY(program.place());
+    {
+        TestEnv env;
+        HistoryStore store(program.dir.filePath(u"Kalmix.db"_qs));
+        playRound(store, 800);
+    }
+    QCOMPARE(program.run({u"--export-csv"_qs, u"-"_qs}), 0);
+    QCOMPARE(program.out.count("\r\n"), 801);
+    QVERIFY(program.out.startsWith("player,") && program.err.isEmpty());
+
+    const QString old = program.dir.filePath(u"a.csv"_qs);
+    QFile f(old);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("precious") == 8);
+    f.close();
+    program.sizeLimit = 40000; // room for the history's shared-memory file, not for the CSV
+    QCOMPARE(program.run({u"--export-csv"_qs, u"a.csv"_qs}), 2);
+    QVERIFY2(program.err.contains("File too large"), program.err.constData());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("precious"));
+    program.sizeLimit = 0;
+
+    const QByteArray fifo = QFile::encodeName(program.dir.filePath(u"fifo.csv"_qs));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    const qint64 historySize = QFileInfo(program.dir.filePath(u"Kalmix.db"_qs)).size();
+    for (const char* target : {"Kalmix.db", "Kalmix.ini.lock", "fifo.csv"}) {
+        QCOMPARE(program.run({u"--export-csv"_qs, QString::fromLatin1(target)}), 2);
+        QVERIFY2(program.err.contains(target), program.err.constData());
+    }
+    QCOMPARE(QFileInfo(program.dir.filePath(u"Kalmix.db"_qs)).size(), historySize);
+    QVERIFY(!QFile::exists(program.dir.filePath(u"Kalmix.ini.lock"_qs)));
+    struct stat st {};
+    QVERIFY(::stat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+
+    program.output = u"/dev/full"_qs;
+    QCOMPARE(program.run({u"--export-csv"_qs, u"-"_qs}), 2);
+}
+
+// Installed where the user cannot write, Kalmix keeps its files in the user's data folder,
+// named after the program; the command line finds the history there and makes no other folder.
+void TestHistoryFaults::commandLineFindsAnInstalledHistory() {
+    Program program;
+    QVERIFY(program.place());
+    const QString home = program.dir.filePath(u"home"_qs);
+    const QString data = home + u"/.local/share/Kalmix"_qs;
+    QVERIFY(QDir().mkpath(data));
+    {
+        TestEnv env;
+        HistoryStore store(data + u"/Kalmix.db"_qs);
+        playRound(store, 2);
+    }
+    program.env.insert(u"HOME"_qs, home);
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        program.env.remove(QString::fromLatin1(name));
+    const QByteArray folder = QFile::encodeName(program.dir.path());
+    if (::geteuid() == 0) { // root writes anywhere: the program runs as nobody
+        if (QStandardPaths::findExecutable(u"setpriv"_qs).isEmpty())
+            QSKIP("needs setpriv to run the program as another user");
+        QVERIFY(::chmod(folder.constData(), 0755) == 0);
+        QStringList owned{home};
+        QDirIterator it(home, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            owned << it.next();
+        for (const QString& path : owned)
+            QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+        program.prefix = QStringList{u"setpriv"_qs, u"--reuid=65534"_qs, u"--regid=65534"_qs,
+                                     u"--clear-groups"_qs};
+    } else {
+        QVERIFY(::chmod(folder.constData(), 0555) == 0);
+    }
+    const int code = program.run({u"--export-csv"_qs, u"-"_qs});
+    ::chmod(folder.constData(), 0755);
+    QVERIFY2(code == 0, program.err.constData());
+    QCOMPARE(program.out.count("\r\n"), 3);
+    QVERIFY(!QFile::exists(home + u"/.local/share/kalmix"_qs));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFaults)

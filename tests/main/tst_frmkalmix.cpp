@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -131,6 +132,8 @@ private Q_SLOTS:
     void roundSummaryGoesAway();
     void optionsButtonAsksForThePassword_data();
     void optionsButtonAsksForThePassword();
+    void reportAndFirstPlayerAskForThePassword_data();
+    void reportAndFirstPlayerAskForThePassword();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -615,6 +618,52 @@ void TestFrmKalmix::optionsButtonAsksForThePassword() {
     QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
     QVERIFY(env.awaitTask());
     QCOMPARE(env.passwordPrompts.size(), password.isEmpty() ? 0 : 1);
+}
+
+void TestFrmKalmix::reportAndFirstPlayerAskForThePassword_data() {
+    QTest::addColumn<QString>("typed"); // empty: the question is cancelled
+    QTest::newRow("the right password") << u"Geheim"_qs;
+    QTest::newRow("a wrong password") << u"geheim"_qs;
+    QTest::newRow("the question cancelled") << QString();
+}
+
+// While a password is set, the help menu's report and Start without a player (which opens the
+// settings window for a first one) open only for the one who knows it.
+void TestFrmKalmix::reportAndFirstPlayerAskForThePassword() {
+    QFETCH(QString, typed);
+    const bool right = typed == u"Geheim"_qs;
+    WindowEnv env;
+    aktiv.clear();
+    SaveIni(u"Optionen"_qs, u"Passwort"_qs, makePasswordHash(u"Geheim"_qs, 10));
+    QStringList opened;
+    QTimer closer; // as soon as a window is shown
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened << QString::fromLatin1(modal->metaObject()->className());
+            modal->hide();
+        }
+    });
+    closer.start();
+    if (!typed.isEmpty())
+        env.answerPassword(typed);
+    QTest::mouseClick(env.window->PicBut[4], Qt::LeftButton);
+    QMenu* menu = env.window->mnuHilfe;
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {},
+                      menu->actionGeometry(env.window->mnuBericht).center());
+    if (!typed.isEmpty())
+        env.answerPassword(typed);
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    closer.stop();
+    QCOMPARE(env.passwordPrompts.size(), 2);
+    const QStringList windows{u"kalmix::ReportWindow"_qs, u"kalmix::frmUebung"_qs};
+    QCOMPARE(opened, right ? windows : QStringList());
+    QStringList texts;
+    for (const MsgBoxCall& m : env.messages)
+        texts << m.text;
+    QCOMPARE(texts, right || typed.isEmpty() ? QStringList() : QStringList(2, langText(350)));
+    QVERIFY(env.window->PicBut[0]->isEnabled()); // no player, no game
 }
 
 QTEST_MAIN(TestFrmKalmix)

@@ -2,22 +2,39 @@
 #include "report/factgrid.h"
 #include "report/reportchart.h"
 #include "report/reportdialogs.h"
+#include "report/reportprint.h"
 #include "report/reportwindow.h"
 #include "services/lang.h"
+#include "services/passwordhash.h"
 #include "services/settings.h"
 #include "settings/frmuebung.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace kalmix;
 using kalmix::test::FakeReportSource;
@@ -46,6 +63,33 @@ void clickRow(QListWidget* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(row)).center());
 }
+
+// Acts on the modal dialogs that come up while it lives, each once it is up. The action runs
+// apart from the timer's own call, so that the timer goes on while a question the action
+// opened waits for its answer.
+class ModalDriver {
+public:
+    explicit ModalDriver(std::function<void(QWidget*)> act) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, act] {
+            QWidget* modal = QApplication::activePopupWidget();
+            if (!modal)
+                modal = QApplication::activeModalWidget();
+            if (!modal || m_acting.contains(modal))
+                return;
+            m_acting.append(modal);
+            QTimer::singleShot(0, &m_timer, [this, act, guard = QPointer<QWidget>(modal)] {
+                if (guard)
+                    act(guard);
+                m_acting.removeAll(guard.data());
+            });
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+    QList<QWidget*> m_acting;
+};
 
 QStringList column(const QTableWidget* t, int c) {
     QStringList texts;
@@ -202,6 +246,156 @@ private Q_SLOTS:
         QTest::mouseClick(w.cmdPdf, Qt::LeftButton);
         QCOMPARE(env.messages.size(), 1);
         QVERIFY(!QFile::exists(answer));
+    }
+
+    // The real save dialog deletes nothing (a child may be at the keyboard), and a name typed
+    // without its suffix is asked about under the name it gets before anything is replaced.
+    void saveDialogAsksUnderTheSuffixAndDeletesNothing() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        env.writeFile(u"Anna.csv"_qs, "precious");
+        ReportWindow w(source);
+        QStringList questions;
+        bool typed = false, deleteOffered = false;
+        ModalDriver driver([&](QWidget* modal) {
+            if (auto* menu = qobject_cast<QMenu*>(modal)) {
+                // The file's context menu: Delete is clicked if it can be.
+                for (QAction* a : menu->actions()) {
+                    if (a->objectName() == u"qt_delete_action" && a->isEnabled()) {
+                        deleteOffered = true;
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(a).center());
+                    }
+                }
+                menu->close();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                questions << box->text();
+                box->done(typed ? QMessageBox::No : QMessageBox::Yes); // keep it, delete it
+            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && typed) {
+                dialog->reject();
+            } else if (dialog) {
+                dialog->setDirectory(env.dir());
+                auto* files = dialog->findChild<QAbstractItemView*>(u"listView"_qs);
+                QModelIndex anna;
+                for (int i = 0; i < 500 && !anna.isValid(); ++i) {
+                    QTest::qWait(10); // the folder is read by a thread of its own
+                    const QModelIndexList found =
+                        files->model()->match(files->model()->index(0, 0, files->rootIndex()),
+                                              Qt::DisplayRole, u"Anna.csv"_qs, 1, Qt::MatchExactly);
+                    anna = found.value(0);
+                }
+                const QPoint at = files->visualRect(anna).center();
+                QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at,
+                                             files->viewport()->mapToGlobal(at));
+                QApplication::sendEvent(files->viewport(), &rightClick);
+                typed = true;
+                auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_qs);
+                name->setText(u"Anna"_qs);
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+        });
+        QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        QVERIFY(!deleteOffered);
+        QCOMPARE(env.readFile(u"Anna.csv"_qs), QByteArray("precious"));
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(u"Anna.csv"_qs), qPrintable(questions[0]));
+        QVERIFY(source.csvCalls.isEmpty());
+    }
+
+    // The print dialog offers printers only, no file.
+    void printDialogPrintsToNoFile() {
+        TestEnv env;
+        QPrinter printer;
+        bool toFile = true, pdfListed = true;
+        ModalDriver driver([&](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
+                toFile = dialog->testOption(QAbstractPrintDialog::PrintToFile);
+                auto* printers = dialog->findChild<QComboBox*>(u"printers"_qs);
+                pdfListed = printers && printers->findText(u"(PDF)"_qs, Qt::MatchContains) >= 0;
+            }
+            modal->close();
+        });
+        QVERIFY(!askPrinter(printer, nullptr));
+        QVERIFY(!toFile);
+        QVERIFY(!pdfListed);
+    }
+
+    // The exports and a printer that writes a file never replace a file of Kalmix's own, nor
+    // anything that is not a regular file: the message says which, and nothing is written.
+    void exportsRefuseOwnFilesAndNonFiles() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        SaveIni(u"Optionen"_qs, u"Sprache"_qs, u"1000"_qs);
+        const QByteArray settings = env.readFile(u"Kalmix.ini"_qs);
+        QVERIFY(::mkfifo(QFile::encodeName(env.path(u"pipe.csv"_qs)).constData(), 0600) == 0);
+        QString answer = env.iniPath();
+        setFileDialogHook([&](const FileDialogCall&) { return answer; });
+        setPrintDialogHook([&](QPrinter& printer) {
+            printer.setOutputFileName(env.path(u"Kalmix.db"_qs));
+            return true;
+        });
+        ReportWindow w(source);
+        QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        QTest::mouseClick(w.cmdPdf, Qt::LeftButton);
+        QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
+        answer = env.path(u"pipe.csv"_qs);
+        QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        QStringList texts;
+        for (const MsgBoxCall& m : env.messages)
+            texts << m.text;
+        QCOMPARE(texts,
+                 QStringList({langText(370).arg(env.iniPath()), langText(370).arg(env.iniPath()),
+                              langText(370).arg(env.path(u"Kalmix.db"_qs)),
+                              langText(371).arg(env.path(u"pipe.csv"_qs))}));
+        QVERIFY(source.csvCalls.isEmpty());
+        QCOMPARE(env.readFile(u"Kalmix.ini"_qs), settings);
+        QVERIFY(!QFile::exists(env.path(u"Kalmix.db"_qs)));
+    }
+
+    // While a password is set, the settings window's report button asks for it unless the
+    // window was opened with it.
+    void reportFromSettingsFollowsTheirLock() {
+        TestEnv env;
+        SaveIni(u"Optionen"_qs, u"Passwort"_qs, makePasswordHash(u"Geheim"_qs, 10));
+        frmUebung settings;
+        auto* button = settings.findChild<QPushButton*>(u"cmdReport"_qs);
+        env.answerPassword(u"geheim"_qs);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages[0].text, langText(350)); // no report: wrong
+        QTimer::singleShot(0, &settings, [&] {
+            QTest::mouseClick(button, Qt::LeftButton);
+            settings.hide();
+        });
+        settings.showModal(true);
+        QCOMPARE(env.passwordPrompts.size(), 1);
+        QCOMPARE(env.messages.size(), 2);
+        QCOMPARE(env.messages[1].text, langText(337)); // the report's door opened
+    }
+
+    // A PDF that does not fit (a full disk, a file-size limit) is a failure, and the file that
+    // was there stays as it was.
+    void pdfThatDoesNotFitKeepsTheOldFile() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        QString why;
+        QVERIFY(savePdf(env.path(u"whole.pdf"_qs), nullptr, source.rows, source.now, &why));
+        env.writeFile(u"a.pdf"_qs, "precious");
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        rlimit limit = before;
+        limit.rlim_cur = QFileInfo(env.path(u"whole.pdf"_qs)).size() - 10;
+        const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool saved = savePdf(env.path(u"a.pdf"_qs), nullptr, source.rows, source.now, &why);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signalBefore);
+        QVERIFY(!saved);
+        QVERIFY(!why.isEmpty());
+        QCOMPARE(env.readFile(u"a.pdf"_qs), QByteArray("precious"));
     }
 
     // Without a history the report says so, from the settings window as from the help menu.
