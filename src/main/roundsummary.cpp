@@ -93,7 +93,7 @@ void RoundSummaryPanel::retranslate() {
     m_stars->setText(QStringLiteral("<span style='color:#f0b000'>%1</span>"
                                     "<span style='color:#c8c0a8'>%2</span>")
                          .arg(QString(stars, QChar(0x2605)), QString(3 - stars, QChar(0x2606))));
-    m_stars->setAccessibleName(langText(256).arg(stars));
+    m_stars->setAccessibleName(langCount(256, stars));
     m_figures->setText(QStringList{langText(252).arg(s.solved), langText(253).arg(s.wrong),
                                    langText(254).arg(s.helped),
                                    langText(107) + u' ' + minutesSeconds(s.seconds)}

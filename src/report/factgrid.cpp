@@ -320,7 +320,8 @@ bool FactGridWidget::event(QEvent* e) {
                              .arg(fact->second)
                              .arg(factResult(m_layout.operation, fact->first, fact->second));
     QToolTip::showText(static_cast<QHelpEvent*>(e)->globalPos(),
-                       langText(336).arg(task).arg(f ? f->tasks : 0).arg(f ? f->rightFirstTry : 0),
+                       langText(336).arg(task, langCount(400, f ? f->tasks : 0),
+                                         langCount(400, f ? f->rightFirstTry : 0)),
                        this);
     return true;
 }

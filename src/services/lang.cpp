@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QStandardPaths>
+#include <QStringList>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,6 +61,22 @@ QString GetLang(std::int16_t nr) {
             [&] { result = text ? cutToBuffer(*text) : QString(); },
         });
     return result;
+}
+
+bool countTakesSingular(std::int16_t languageBase, qint64 count) {
+    const bool french = validLanguage(languageBase) == 6000;
+    return count == 1 || (french && count == 0);
+}
+
+QString countForm(const QString& forms, qint64 count, std::int16_t languageBase) {
+    const QStringList parts = forms.split(u'|');
+    const QString& form =
+        parts.size() < 2 || countTakesSingular(languageBase, count) ? parts[0] : parts[1];
+    return form.contains(QLatin1String("%1")) ? form.arg(count) : form;
+}
+
+QString langCount(int nr, qint64 count) {
+    return countForm(langText(nr), count, SprachBasis);
 }
 
 namespace {

@@ -21,6 +21,16 @@ inline QString langText(int nr) {
     return GetLang(static_cast<std::int16_t>(SprachBasis + nr));
 }
 
+// Whether a count takes a language's form for one thing rather than its form for several:
+// French counts 0 with 1 ("0 étoile"), the other six languages only 1 itself.
+bool countTakesSingular(std::int16_t languageBase, qint64 count);
+// A text that shows a count, in the form that count needs. The text holds its form for one
+// thing and its form for several, split by '|' ("%1 stella su 3|%1 stelle su 3"), or a single
+// form that fits every count ("%1 of 3 stars"); a %1 in the chosen form becomes the count.
+QString countForm(const QString& forms, qint64 count, std::int16_t languageBase);
+// Text number nr in the current language, in the form the count needs.
+QString langCount(int nr, qint64 count);
+
 // Writes the language file copy ("~tmp.lng" in the temporary directory) and sets LangDatei.
 void WriteLanguageCopy();
 

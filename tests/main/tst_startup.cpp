@@ -157,7 +157,8 @@ void TestStartup::aboutBoxFromTheMenu() {
     QTimer::singleShot(0, [&] {
         auto* about = qobject_cast<frmInfo*>(QApplication::activeModalWidget());
         QVERIFY(about);
-        QCOMPARE(about->Label[3]->text(), QStringLiteral("Altre informazioni vedi in readme.txt!"));
+        QCOMPARE(about->Label[3]->text(),
+                 QStringLiteral("Per altre informazioni vedi readme.txt!"));
         QVERIFY(about->ok->isVisible());
         QTest::mouseClick(about->ok, Qt::LeftButton);
         checked = true;

@@ -40,7 +40,7 @@ const QList<int> kNumbers = {
     251, 252, 253, 254, 255, 256, 260, 261, 262, 270, 271, 272, 273, 290, 291, 292, 300, 301, 302,
     303, 304, 305, 306, 307, 308, 309, 311, 312, 313, 314, 315, 316, 317, 318, 319, 320, 321, 322,
     323, 324, 325, 326, 327, 328, 329, 330, 331, 332, 333, 334, 335, 336, 337, 338, 339, 340, 341,
-    342, 343, 344, 345, 348, 350, 351, 352, 353, 354, 355, 356, 357, 360};
+    342, 343, 344, 345, 348, 350, 351, 352, 353, 354, 355, 356, 357, 360, 400, 401, 402};
 } // namespace
 
 class TestLang : public QObject {
@@ -56,6 +56,8 @@ private Q_SLOTS:
     void localeIdentifiers();
     void startLanguage();
     void languageCopyInTheWay();
+    void countsInEveryLanguage();
+    void countFormsShowTheirNumber();
 };
 
 void TestLang::languageFileFormat() {
@@ -109,7 +111,7 @@ void TestLang::fixedWordings() {
     QMap<QString, QString> t;
     for (const auto& [key, text] : shippedEntries())
         t.insert(key, text); // later duplicates do not matter here
-    QCOMPARE(t.value(QStringLiteral("3102")), u"Altre informazioni vedi in readme.txt!"_qs);
+    QCOMPARE(t.value(QStringLiteral("3102")), u"Per altre informazioni vedi readme.txt!"_qs);
     QCOMPARE(t.value(QStringLiteral("0183")), u"•"_qs);
     QCOMPARE(t.value(QStringLiteral("1184")), u"÷"_qs);
     QCOMPARE(t.value(QStringLiteral("0188")), u"Mutliplikation   + Division"_qs);
@@ -143,7 +145,7 @@ void TestLang::getLangReadsTheCopy() {
     QCOMPARE(GetLang(SprachBasis + 169), u"&Next   >"_qs);
     SprachBasis = 3000;
     QCOMPARE(GetLang(SprachBasis + 129), QString());
-    QCOMPARE(GetLang(SprachBasis + 102), u"Altre informazioni vedi in readme.txt!"_qs);
+    QCOMPARE(GetLang(SprachBasis + 102), u"Per altre informazioni vedi readme.txt!"_qs);
     SprachBasis = 0;
     QCOMPARE(GetLang(183), u"•"_qs);
     QCOMPARE(GetLang(105), u"Wieviele sind es?"_qs);
@@ -238,6 +240,83 @@ void TestLang::languageCopyInTheWay() {
     QVERIFY(env.errors.isEmpty());
     qputenv("TMPDIR", oldTemp);
     qunsetenv("XDG_CACHE_HOME");
+}
+
+// The texts that show a count, for 0, 1, 2, 5 and 21 in every language: one thing takes the
+// form for one (and in French so does none), 21 is as plural as 5.
+void TestLang::countsInEveryLanguage() {
+    TestEnv env;
+    WriteLanguageCopy();
+    const QList<qint64> counts = {0, 1, 2, 5, 21};
+    struct Row {
+        int lang, nr;
+        QStringList texts; // for the counts above
+    };
+    // clang-format off
+    const QList<Row> rows = {
+        {0, 400, {u"0-mal"_qs, u"einmal"_qs, u"2-mal"_qs, u"5-mal"_qs, u"21-mal"_qs}},
+        {1, 400, {u"0 times"_qs, u"once"_qs, u"2 times"_qs, u"5 times"_qs, u"21 times"_qs}},
+        {2, 400, {u"0 gånger"_qs, u"en gång"_qs, u"2 gånger"_qs, u"5 gånger"_qs, u"21 gånger"_qs}},
+        {3, 400, {u"0 volte"_qs, u"una volta"_qs, u"2 volte"_qs, u"5 volte"_qs, u"21 volte"_qs}},
+        {4, 400, {u"0 veces"_qs, u"una vez"_qs, u"2 veces"_qs, u"5 veces"_qs, u"21 veces"_qs}},
+        {5, 400, {u"0 ganger"_qs, u"én gang"_qs, u"2 ganger"_qs, u"5 ganger"_qs, u"21 ganger"_qs}},
+        {6, 400, {u"0 fois"_qs, u"1 fois"_qs, u"2 fois"_qs, u"5 fois"_qs, u"21 fois"_qs}},
+        {0, 256, {u"0 von 3 Sternen"_qs, u"1 von 3 Sternen"_qs, u"2 von 3 Sternen"_qs,
+                  u"5 von 3 Sternen"_qs, u"21 von 3 Sternen"_qs}},
+        {3, 256, {u"0 stelle su 3"_qs, u"1 stella su 3"_qs, u"2 stelle su 3"_qs,
+                  u"5 stelle su 3"_qs, u"21 stelle su 3"_qs}},
+        {6, 256, {u"0 étoile sur 3"_qs, u"1 étoile sur 3"_qs, u"2 étoiles sur 3"_qs,
+                  u"5 étoiles sur 3"_qs, u"21 étoiles sur 3"_qs}},
+        {0, 401, {u"0 Runden"_qs, u"1 Runde"_qs, u"2 Runden"_qs, u"5 Runden"_qs, u"21 Runden"_qs}},
+        {1, 401, {u"0 rounds"_qs, u"1 round"_qs, u"2 rounds"_qs, u"5 rounds"_qs, u"21 rounds"_qs}},
+        {2, 401, {u"0 omgångar"_qs, u"1 omgång"_qs, u"2 omgångar"_qs, u"5 omgångar"_qs,
+                  u"21 omgångar"_qs}},
+        {3, 401, {u"0 partite"_qs, u"1 partita"_qs, u"2 partite"_qs, u"5 partite"_qs,
+                  u"21 partite"_qs}},
+        {4, 401, {u"0 partidas"_qs, u"1 partida"_qs, u"2 partidas"_qs, u"5 partidas"_qs,
+                  u"21 partidas"_qs}},
+        {5, 401, {u"0 runder"_qs, u"1 runde"_qs, u"2 runder"_qs, u"5 runder"_qs, u"21 runder"_qs}},
+        {6, 401, {u"0 partie"_qs, u"1 partie"_qs, u"2 parties"_qs, u"5 parties"_qs,
+                  u"21 parties"_qs}},
+        {0, 402, {u"0 Antworten"_qs, u"1 Antwort"_qs, u"2 Antworten"_qs, u"5 Antworten"_qs,
+                  u"21 Antworten"_qs}},
+        {1, 402, {u"0 answers"_qs, u"1 answer"_qs, u"2 answers"_qs, u"5 answers"_qs,
+                  u"21 answers"_qs}},
+        {2, 402, {u"0 svar"_qs, u"1 svar"_qs, u"2 svar"_qs, u"5 svar"_qs, u"21 svar"_qs}},
+        {3, 402, {u"0 risposte"_qs, u"1 risposta"_qs, u"2 risposte"_qs, u"5 risposte"_qs,
+                  u"21 risposte"_qs}},
+        {4, 402, {u"0 respuestas"_qs, u"1 respuesta"_qs, u"2 respuestas"_qs, u"5 respuestas"_qs,
+                  u"21 respuestas"_qs}},
+        {5, 402, {u"0 svar"_qs, u"1 svar"_qs, u"2 svar"_qs, u"5 svar"_qs, u"21 svar"_qs}},
+        {6, 402, {u"0 réponse"_qs, u"1 réponse"_qs, u"2 réponses"_qs, u"5 réponses"_qs,
+                  u"21 réponses"_qs}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SprachBasis = static_cast<std::int16_t>(row.lang * 1000);
+        for (int i = 0; i < counts.size(); ++i)
+            QCOMPARE(langCount(row.nr, counts[i]), row.texts[i]);
+    }
+    // The tooltip of a fact in the report: two counts in one sentence.
+    SprachBasis = 1000;
+    QCOMPARE(langText(336).arg(u"7 x 8 = 56"_qs, langCount(400, 1), langCount(400, 0)),
+             u"7 x 8 = 56: asked once, right first time 0 times"_qs);
+    SprachBasis = 0;
+    QVERIFY(env.errors.isEmpty());
+}
+
+// A text with a form for one and a form for several never leaves a count out where one thing
+// is more than the number 1: French counts none with one, so its forms must show the number.
+void TestLang::countFormsShowTheirNumber() {
+    for (const auto& [key, text] : shippedEntries()) {
+        if (!text.contains(u'|'))
+            continue;
+        const QStringList forms = text.split(u'|');
+        QCOMPARE(forms.size(), 2);
+        QVERIFY2(forms[1].contains(QStringLiteral("%1")), qPrintable(key));
+        if (key.startsWith(u'6'))
+            QVERIFY2(forms[0].contains(QStringLiteral("%1")), qPrintable(key));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLang)
