@@ -77,8 +77,15 @@ void HistoryStore::answerJudged(const TaskFacts& task, std::optional<int> answer
     m_owed.push_back(std::move(owed));
     if (m_owed.size() > kMaxOwed)
         m_owed.pop_front();
-    // Not said while the child plays: the round's end says it if the answers still wait.
-    writeOwed();
+    // Not said while the child plays: the round's end says it if the answers still wait. While
+    // the file is held the answer is not kept waiting at all: it waits in memory instead.
+    if (m_held) {
+        setBusyTimeout(0);
+        writeOwed();
+        setBusyTimeout(kBusyMs);
+    } else {
+        writeOwed();
+    }
 }
 
 void HistoryStore::roundEnded(const RoundSummary& summary, bool finished, const QDateTime& at) {
@@ -106,8 +113,10 @@ void HistoryStore::roundEnded(const RoundSummary& summary, bool finished, const 
 bool HistoryStore::writeOwed() {
     for (int attempt = 0; attempt < 2 && !m_owed.empty(); ++attempt) {
         if (!ensureOpen(Open::Create)) {
-            if (m_openFailure == Failure::Passing)
+            if (m_openFailure == Failure::Passing) {
+                m_held = true;
                 return false;
+            }
             break; // said when the file was found unusable
         }
         if (writeOwedOnce()) {
@@ -117,8 +126,10 @@ bool HistoryStore::writeOwed() {
             break;
         }
         const Failure failure = failureOf(m_failCode);
-        if (failure == Failure::Passing)
+        if (failure == Failure::Passing) {
+            m_held = true;
             return false;
+        }
         if (failure == Failure::Damaged && attempt == 0 && setAside(m_failCode))
             continue; // the writes go to a new file
         if (failure != Failure::Damaged)
@@ -127,6 +138,7 @@ bool HistoryStore::writeOwed() {
     }
     const bool written = m_owed.empty();
     m_owed.clear();
+    m_held = false;
     // Only the round being played is remembered once nothing is owed.
     for (auto it = m_rounds.begin(); it != m_rounds.end();) {
         if (it.key() == m_round)

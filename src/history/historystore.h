@@ -149,6 +149,7 @@ private:
     bool m_disabled = false; // the file can be used neither as it is nor anew
     bool m_writeToldOnce = false;
     bool m_busyToldOnce = false;
+    bool m_held = false; // the last write found the file busy or out of reach
     // How long a statement waits for a file another program holds before the store tries
     // later: short enough that a child never waits for it.
     static constexpr int kBusyMs = 5;
