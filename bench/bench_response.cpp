@@ -1,10 +1,18 @@
 // Responsiveness: from Enter in the answer box to the right or wrong picture painted, in the
 // real main window on the offscreen platform, with the game's clock and waits injected.
+//
+// usage: bench_response [--locked=write|exclusive]
+//   --locked=write      another program holds a write on the practice history from the first
+//                       answer on (a database browser with unsaved changes);
+//   --locked=exclusive  another program has taken the whole file before the game opens it.
+// The lock is let go after the last answer; every answer must be in the history afterwards.
 #include "engine/scheduler.h"
+#include "history/historystore.h"
 #include "main/frmkalmix.h"
 #include "services/appinfo.h"
 #include "services/clock.h"
 #include "services/lang.h"
+#include "services/msgbox.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
 #include "settings/record.h"
@@ -14,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -54,11 +63,44 @@ class Silent final : public SoundPlayer {
     void stop() override {}
 };
 
+// Another program holding the history file until it is let go.
+class Locker {
+public:
+    bool take(const QString& path, const QString& mode) {
+        m_process.start(QStringLiteral(HISTORY_LOCKER), {path, mode});
+        QByteArray out;
+        while (!out.contains("locked\n") && m_process.waitForReadyRead(10000))
+            out += m_process.readAllStandardOutput();
+        return out.contains("locked\n");
+    }
+    void release() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.write("\n");
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(10000);
+    }
+    ~Locker() { release(); }
+
+private:
+    QProcess m_process;
+};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QString locked;
+    for (const QString& arg : app.arguments().mid(1)) {
+        if (arg.startsWith(QStringLiteral("--locked=")))
+            locked = arg.mid(9);
+    }
+    if (!locked.isEmpty() && locked != QStringLiteral("write") &&
+        locked != QStringLiteral("exclusive")) {
+        std::fprintf(stderr, "usage: bench_response [--locked=write|exclusive]\n");
+        return 2;
+    }
     initResources();
     QTemporaryDir dir;
     setProgramDirForTesting(dir.path());
@@ -67,6 +109,24 @@ int main(int argc, char* argv[]) {
     setScheduler(&scheduler);
     Silent silent;
     setSoundPlayer(&silent);
+    int messages = 0;
+    setMsgBoxHook([&](const MsgBoxCall&) {
+        ++messages;
+        return MsgResult::Ok;
+    });
+    const QString history = dir.filePath(QStringLiteral("Kalmix.db"));
+    Locker locker;
+    if (locked == QStringLiteral("exclusive")) {
+        // A history with one answer, taken whole by the other program before the game starts.
+        {
+            HistoryStore earlier(history);
+            earlier.roundStarted(QStringLiteral("Anna"), 2, QDateTime::currentDateTime());
+            earlier.answerJudged(TaskFacts{2, QStringLiteral("+"), 1, 1, 2}, 2, Outcome::Right, 1.0,
+                                 QDateTime::currentDateTime());
+        }
+        if (!locker.take(history, locked))
+            return 1;
+    }
 
     frmKalmix window;
     window.show();
@@ -80,7 +140,10 @@ int main(int argc, char* argv[]) {
     window.game().Start_Click();
 
     std::vector<double> ms;
+    std::vector<double> restarts;
     for (int i = 0; i < 300; ++i) {
+        if (i == 1 && locked == QStringLiteral("write") && !locker.take(history, locked))
+            return 1;
         scheduler.advance(3000);
         const bool wrong = i % 3 == 0;
         QTest::keyClicks(window.txtErgebnis,
@@ -95,10 +158,19 @@ int main(int argc, char* argv[]) {
         if (painted.isNull())
             return 1;
         ms.push_back(t.nsecsElapsed() / 1e6);
-        if (Uebung == 2 && window.game().Geloest >= 90)
+        if (Uebung == 2 && window.game().Geloest >= 90) {
+            // A new round: the old one ends, and its journal goes into the file.
+            QElapsedTimer restart;
+            restart.start();
             window.game().Start_Click();
+            restarts.push_back(restart.nsecsElapsed() / 1e6);
+        }
     }
-    // Every answer went into the practice history too, one transaction each, within the time.
+    // Every answer went into the practice history too, one transaction each, within the time;
+    // those given while the file was held go in once it is free, at the latest as the program
+    // ends.
+    locker.release();
+    window.close();
     long recorded = 0;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("n"));
@@ -108,10 +180,19 @@ int main(int argc, char* argv[]) {
             recorded = q.value(0).toLongLong();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("n"));
+    if (!locked.isEmpty())
+        std::printf("history held by another program (%s), messages shown: %d\n",
+                    qPrintable(locked), messages);
     std::printf("answers recorded in the practice history: %ld\n", recorded);
     std::sort(ms.begin(), ms.end());
     std::printf("Enter to picture painted, %zu answers: median %.2f ms, 95th %.2f ms, max %.2f ms "
                 "(target: under 16 ms)\n",
                 ms.size(), ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
+    if (!restarts.empty()) {
+        std::sort(restarts.begin(), restarts.end());
+        std::printf("Start again (the round before ends, 90 to 130 answers), %zu times: median "
+                    "%.2f ms, max %.2f ms\n",
+                    restarts.size(), restarts[restarts.size() / 2], restarts.back());
+    }
     return ms.back() < 16 ? 0 : 2;
 }

@@ -9,7 +9,8 @@ Runs the real kalmix under a virtual X display (Xvfb) and prints, with the targe
      a counting game played by this script;
   4. scale: start-up with 1,000 players against start-up with one; bench_ini's SaveIni; and
      bench_ok, OK in the settings window with 10,000 players;
-  5. responsiveness: bench_response (Enter to the picture painted).
+  5. responsiveness: bench_response (Enter to the picture painted), also with the practice
+     history held by another program (a write, and the whole file).
 
 usage: run_benchmarks.py BUILD_DIR   (needs Xvfb and xdotool)
 """
@@ -193,8 +194,12 @@ def main():
           " over 30 s, %d answers (target <= 1%%)" % (kalmix_idle, share * 100, answered))
     print("4. scale: start-up with 1000 players %.0f ms, with one %.0f ms, ratio %.2f "
           "(target <= 1.5)" % (many_start, kalmix_start, many_start / kalmix_start))
-    for program in ("bench_ini", "bench_ok", "bench_response"):
-        out = subprocess.run([os.path.join(BUILD, "bench", program)], capture_output=True,
+    for program in ("bench_ini", "bench_ok", "bench_response",
+                    "bench_response --locked=write", "bench_response --locked=exclusive"):
+        name, *args = program.split()
+        if args:
+            print("   " + program + ":")
+        out = subprocess.run([os.path.join(BUILD, "bench", name)] + args, capture_output=True,
                              text=True)
         for line in out.stdout.splitlines():
             print("   " + line)

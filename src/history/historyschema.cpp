@@ -1,5 +1,7 @@
 #include "history/historyschema.h"
 
+#include "history/historyfile.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -53,16 +55,27 @@ CREATE VIEW rounds AS SELECT
     return steps;
 }
 
-bool exec(QSqlDatabase& db, const QString& sql) {
+// The statement's first value; on failure the native error code goes to `error`.
+std::optional<qint64> firstValue(QSqlDatabase& db, const QString& sql, QString* error = nullptr) {
     QSqlQuery q(db);
-    return q.exec(sql);
+    if (!q.exec(sql) || !q.next()) {
+        if (error)
+            *error = q.lastError().nativeErrorCode();
+        return std::nullopt;
+    }
+    return q.value(0).toLongLong();
 }
 
-std::optional<qint64> pragma(QSqlDatabase& db, const char* name) {
+std::optional<qint64> pragma(QSqlDatabase& db, const char* name, QString* error = nullptr) {
+    return firstValue(db, QStringLiteral("PRAGMA ") + QLatin1String(name), error);
+}
+
+bool exec(QSqlDatabase& db, const QString& sql, QString* error) {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA ") + QLatin1String(name)) || !q.next())
-        return std::nullopt;
-    return q.value(0).toLongLong();
+    if (q.exec(sql))
+        return true;
+    *error = q.lastError().nativeErrorCode();
+    return false;
 }
 
 } // namespace
@@ -88,48 +101,63 @@ QDateTime fromStored(qint64 seconds) {
     return QDateTime(utc.date(), utc.time());
 }
 
-bool isKalmixHistory(QSqlDatabase& db) {
-    const auto id = pragma(db, "application_id");
+bool isKalmixHistory(QSqlDatabase& db, QString* nativeError) {
+    const auto id = pragma(db, "application_id", nativeError);
     return id && *id == kApplicationId;
 }
 
-SchemaState prepareSchema(QSqlDatabase& db) {
-    // Reading the header tells a database from any other file.
-    const auto id = pragma(db, "application_id");
-    const auto version = pragma(db, "user_version");
-    const auto tables = [&]() -> std::optional<qint64> {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
-            return std::nullopt;
-        return q.value(0).toLongLong();
-    }();
-    if (!id || !version || !tables)
+SchemaState prepareSchema(QSqlDatabase& db, QString* nativeError) {
+    QString error;
+    const auto failed = [&] {
+        if (nativeError)
+            *nativeError = error;
+        return SchemaState::Failed;
+    };
+    // Reading the header tells a database from any other file. A header that cannot be read
+    // just now (another program holds the file) says nothing about the file.
+    const auto id = pragma(db, "application_id", &error);
+    const auto version = id ? pragma(db, "user_version", &error) : std::nullopt;
+    const auto tables =
+        version ? firstValue(db, QStringLiteral("SELECT count(*) FROM sqlite_master"), &error)
+                : std::nullopt;
+    if (!id || !version || !tables) {
+        const QString code = error.isEmpty() ? db.lastError().nativeErrorCode() : error;
+        if (failureOf(code) != Failure::Damaged) {
+            error = code;
+            return failed();
+        }
         return SchemaState::NotKalmix;
+    }
     if (*tables > 0 && *id != kApplicationId)
         return SchemaState::NotKalmix;
     if (*version > kSchemaVersion)
         return SchemaState::Newer;
     // The journal is carried into the file when a round ends (and when the file is closed),
-    // not while a child waits for the answer's feedback.
-    if (!exec(db, QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-        !exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=0")))
-        return SchemaState::Failed;
+    // not while a child waits for the answer's feedback; after that it shrinks back to at most
+    // a megabyte.
+    if (!exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &error) ||
+        !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &error) ||
+        !exec(db, QStringLiteral("PRAGMA wal_autocheckpoint=0"), &error) ||
+        !exec(db, QStringLiteral("PRAGMA journal_size_limit=%1").arg(kJournalSizeLimit), &error))
+        return failed();
     for (int v = static_cast<int>(*version); v < kSchemaVersion; ++v) {
-        if (!db.transaction())
-            return SchemaState::Failed;
+        if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), &error))
+            return failed();
         bool ok = true;
         for (const QString& statement : migrations()[v].split(u';', Qt::SkipEmptyParts)) {
-            if (!statement.trimmed().isEmpty() && !exec(db, statement)) {
+            if (!statement.trimmed().isEmpty() && !exec(db, statement, &error)) {
                 ok = false;
                 break;
             }
         }
-        ok = ok && exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId)) &&
-             exec(db, QStringLiteral("PRAGMA user_version=%1").arg(v + 1));
-        if (!ok || !db.commit()) {
-            db.rollback();
-            return SchemaState::Failed;
+        ok = ok &&
+             exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kApplicationId), &error) &&
+             exec(db, QStringLiteral("PRAGMA user_version=%1").arg(v + 1), &error) &&
+             exec(db, QStringLiteral("COMMIT"), &error);
+        if (!ok) {
+            QString ignored;
+            exec(db, QStringLiteral("ROLLBACK"), &ignored);
+            return failed();
         }
     }
     return SchemaState::Ready;

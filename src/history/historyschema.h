@@ -14,6 +14,8 @@ namespace kalmix::history {
 inline constexpr int kApplicationId = 0x4B4C4D58;
 // The schema this program writes; older files are brought forward on opening.
 inline constexpr int kSchemaVersion = 1;
+// The write-ahead log is cut back to this size (bytes) whenever it has been carried into the file.
+inline constexpr int kJournalSizeLimit = 1 << 20;
 
 // How an answer's operation and outcome are kept in the answer table.
 int operationCode(const QString& operation); // -1 for an unknown one
@@ -26,11 +28,13 @@ QDateTime fromStored(qint64 seconds);
 enum class SchemaState { Ready, NotKalmix, Newer, Failed };
 
 // Sets the file's connection up (WAL, foreign keys off, normal sync) and creates or migrates
-// the schema. NotKalmix: a SQLite file of another program, or no database at all.
-SchemaState prepareSchema(QSqlDatabase& db);
+// the schema. NotKalmix: a SQLite file of another program, or no database at all. Failed: the
+// file could not be read or written now (its native error code in `nativeError`), which says
+// nothing about what it holds.
+SchemaState prepareSchema(QSqlDatabase& db, QString* nativeError = nullptr);
 
 // Whether an opened file is a Kalmix history this program can read (any schema version: only
-// the views are read).
-bool isKalmixHistory(QSqlDatabase& db);
+// the views are read). When the file cannot be read the native error code goes to `nativeError`.
+bool isKalmixHistory(QSqlDatabase& db, QString* nativeError = nullptr);
 
 } // namespace kalmix::history

@@ -12,7 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 
 namespace kalmix {
@@ -20,19 +20,6 @@ namespace kalmix {
 using namespace history;
 
 namespace {
-
-// SQLite's primary result codes that decide what the store does after a failed statement.
-constexpr int kSqliteCorrupt = 11;
-constexpr int kSqliteNotADb = 26;
-
-int sqliteCode(const QString& native) {
-    return native.toInt() & 0xff;
-}
-
-bool damaged(const QString& native) {
-    const int code = sqliteCode(native);
-    return code == kSqliteCorrupt || code == kSqliteNotADb;
-}
 
 QString nextConnectionName() {
     static int n = 0;
@@ -45,7 +32,7 @@ HistoryStore::HistoryStore(const QString& path)
     : m_path(path), m_connection(nextConnectionName()) {}
 
 HistoryStore::~HistoryStore() {
-    close();
+    finish();
     if (QSqlDatabase::contains(m_connection))
         QSqlDatabase::removeDatabase(m_connection);
 }
@@ -68,6 +55,10 @@ void HistoryStore::setMaxPageCountForTesting(int pages) {
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages));
 }
 
+void HistoryStore::setFinishWaitForTesting(int ms) {
+    m_finishWaitMs = ms;
+}
+
 void HistoryStore::setQuiet(bool quiet) {
     m_quiet = quiet;
 }
@@ -85,23 +76,54 @@ bool HistoryStore::openFile(bool create) {
         m_path = defaultPath();
     if (!create && !QFileInfo::exists(m_path))
         return false;
+    if (create)
+        createOwnerOnly(m_path);
     if (!QSqlDatabase::contains(m_connection))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     m_db = QSqlDatabase::database(m_connection, false);
     m_db.setDatabaseName(m_path);
-    m_db.setConnectOptions(m_options);
+    QStringList options;
+    if (!m_options.isEmpty())
+        options << m_options;
+    options << QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs);
+    m_db.setConnectOptions(options.join(u';'));
     return m_db.open();
+}
+
+void HistoryStore::setBusyTimeout(int ms) {
+    m_busyMs = ms;
+    if (m_db.isOpen())
+        run(QStringLiteral("PRAGMA busy_timeout=%1").arg(ms));
 }
 
 void HistoryStore::close() {
     m_insertAnswer.reset();
     m_updateRound.reset();
     m_playerIds.clear();
-    m_roundId = 0;
+    forgetRounds();
     if (m_db.isOpen())
         m_db.close();
     m_db = QSqlDatabase();
+    m_fileId.reset();
+    m_walId.reset();
     ++m_changes;
+}
+
+void HistoryStore::finish() {
+    if (!m_owed.empty()) {
+        // The program ends: a file another program holds gets a little longer.
+        setBusyTimeout(m_finishWaitMs);
+        writeOwed();
+        const bool answersLost =
+            std::any_of(m_owed.begin(), m_owed.end(), [](const Owed& owed) { return !owed.end; });
+        m_owed.clear();
+        if (answersLost)
+            tell(langText(382).arg(QDir::toNativeSeparators(path())));
+        setBusyTimeout(kBusyMs);
+    }
+    if (!m_disabled && m_db.isOpen() && stillAtPath())
+        run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    close();
 }
 
 bool HistoryStore::openExisting(QString* error) {
@@ -116,9 +138,14 @@ bool HistoryStore::openExisting(QString* error) {
         close();
         return false;
     }
-    if (!isKalmixHistory(m_db)) {
-        *error =
-            QStringLiteral("%1 is not a Kalmix practice history, or it is damaged.").arg(shown);
+    setBusyTimeout(m_finishWaitMs);
+    QString code;
+    if (!isKalmixHistory(m_db, &code)) {
+        *error = failureOf(code) == Failure::Passing
+                     ? QStringLiteral("%1 cannot be read just now: another program is using it.")
+                           .arg(shown)
+                     : QStringLiteral("%1 is not a Kalmix practice history, or it is damaged.")
+                           .arg(shown);
         close();
         return false;
     }
@@ -126,54 +153,81 @@ bool HistoryStore::openExisting(QString* error) {
     return true;
 }
 
+bool HistoryStore::stillAtPath() const {
+    return !m_fileId || fileIdOf(m_path) == m_fileId;
+}
+
+// The file was deleted or replaced while it was open: what is written from now on goes to the
+// file at the path, or a new one. The old file gets its journal (wherever it is now); the
+// journal itself, when it is still at the path, goes, since SQLite would read it into the file
+// found there. SQLite leaves it on closing a moved file, and never deletes one of another file.
+void HistoryStore::leaveMovedFile() {
+    run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    const std::optional<FileId> ownWal = m_walId;
+    close();
+    const QString wal = m_path + QStringLiteral("-wal");
+    if (ownWal && fileIdOf(wal) == ownWal)
+        QFile::remove(wal);
+    tell(langText(381).arg(QDir::toNativeSeparators(m_path)));
+}
+
 bool HistoryStore::ensureOpen(Open mode) {
-    if (m_db.isOpen())
-        return true;
+    m_openFailure = Failure::Lasting;
+    if (m_db.isOpen()) {
+        if (stillAtPath())
+            return true;
+        leaveMovedFile();
+    }
     if (m_disabled)
         return false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool existed = QFileInfo::exists(path());
-        if (!openFile(mode == Open::Create)) {
-            const QString code = m_db.lastError().nativeErrorCode();
-            close();
-            if (mode == Open::ExistingOnly && !existed)
-                return false;
-            if (existed && attempt == 0) {
-                setAside(code);
-                continue;
-            }
-            writeFailed(code);
+        if (mode == Open::ExistingOnly && !existed)
             return false;
-        }
-        switch (prepareSchema(m_db)) {
+        QString code;
+        SchemaState state = SchemaState::Failed;
+        if (openFile(mode == Open::Create))
+            state = prepareSchema(m_db, &code);
+        else
+            code = m_db.lastError().nativeErrorCode();
+        switch (state) {
         case SchemaState::Ready:
+            m_fileId = fileIdOf(m_path);
+            m_walId = fileIdOf(m_path + QStringLiteral("-wal"));
             if (m_maxPages > 0)
                 setMaxPageCountForTesting(m_maxPages);
-            wroteOk();
             return true;
         case SchemaState::NotKalmix:
             close();
-            if (attempt == 0) {
-                setAside({});
+            if (attempt > 0)
+                break;
+            if (setAside({}))
                 continue;
-            }
-            break;
+            return false;
         case SchemaState::Newer:
             // A later Kalmix's history: left as it is, and not written by this one.
             close();
             m_disabled = true;
             writeFailed({});
             return false;
-        case SchemaState::Failed: {
-            const QString code = m_db.lastError().nativeErrorCode();
+        case SchemaState::Failed:
             close();
-            if (damaged(code) && attempt == 0) {
-                setAside(code);
-                continue;
+            switch (failureOf(code)) {
+            case Failure::Damaged:
+                if (!existed || attempt > 0)
+                    break;
+                if (setAside(code))
+                    continue;
+                return false;
+            case Failure::Passing:
+                // Held by another program, or out of reach: nothing is wrong with the file.
+                m_openFailure = Failure::Passing;
+                return false;
+            case Failure::Lasting:
+                break;
             }
             writeFailed(code);
             return false;
-        }
         }
     }
     writeFailed({});
@@ -181,24 +235,19 @@ bool HistoryStore::ensureOpen(Open mode) {
 }
 
 // A file that cannot be used is kept beside the new one under a name with the time it was
-// found, its journal with it; it is never deleted.
-void HistoryStore::setAside(const QString&) {
+// found, its journals with it; it is never deleted. When its journals cannot go with it, it
+// stays where it is and no new history is begun.
+bool HistoryStore::setAside(const QString&) {
     close();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = m_path + QStringLiteral(".bad-") + stamp;
-    for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = m_path + QStringLiteral(".bad-") + stamp + QStringLiteral("-%1").arg(n);
-    if (!QFile::rename(m_path, aside)) {
+    const QString aside = moveAside(m_path, m_path + QStringLiteral(".bad-") + stamp);
+    if (aside.isEmpty()) {
         m_disabled = true;
         writeFailed({});
-        return;
-    }
-    for (const char* journal : {"-wal", "-shm"}) {
-        const QString from = m_path + QLatin1String(journal);
-        if (QFileInfo::exists(from) && !QFile::rename(from, aside + QLatin1String(journal)))
-            QFile::remove(from); // a journal that stayed would be applied to the new file
+        return false;
     }
     tell(langText(271).arg(QDir::toNativeSeparators(aside)));
+    return true;
 }
 
 void HistoryStore::writeFailed(const QString&) {
@@ -212,6 +261,14 @@ void HistoryStore::wroteOk() {
     m_writeToldOnce = false;
 }
 
+// Said once a run: the answers wait in memory and nothing is lost while the program runs.
+void HistoryStore::sayBusy() {
+    if (m_busyToldOnce)
+        return;
+    m_busyToldOnce = true;
+    tell(langText(380).arg(QDir::toNativeSeparators(path())));
+}
+
 int HistoryStore::playerId(const QString& name, bool create) {
     if (const auto it = m_playerIds.constFind(name); it != m_playerIds.constEnd())
         return *it;
@@ -219,156 +276,18 @@ int HistoryStore::playerId(const QString& name, bool create) {
     q.prepare(QStringLiteral("SELECT id FROM player WHERE name = ?"));
     q.addBindValue(name);
     int id = 0;
-    if (q.exec() && q.next()) {
+    if (run(q) && q.next()) {
         id = q.value(0).toInt();
     } else if (create) {
         q.prepare(QStringLiteral("INSERT INTO player(name) VALUES (?)"));
         q.addBindValue(name);
-        if (!q.exec())
+        if (!run(q))
             return 0;
         id = q.lastInsertId().toInt();
     }
     if (id)
         m_playerIds.insert(name, id);
     return id;
-}
-
-void HistoryStore::roundStarted(const QString& player, int kind, const QDateTime& at) {
-    m_player = player;
-    m_kind = kind;
-    m_started = at;
-    m_roundId = 0;
-    m_attempt = 0;
-    ensureOpen(Open::Create);
-}
-
-void HistoryStore::taskShown(const TaskFacts&, bool again) {
-    if (!again)
-        m_attempt = 0;
-}
-
-// The round's row is written with its first answer, so a round left before any answer leaves
-// nothing behind.
-bool HistoryStore::writeRound() {
-    const int player = playerId(m_player, true);
-    if (!player)
-        return false;
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("INSERT INTO round(player, started, kind) VALUES (?, ?, ?)"));
-    q.addBindValue(player);
-    q.addBindValue(toStored(m_started));
-    q.addBindValue(m_kind);
-    if (!q.exec())
-        return false;
-    m_roundId = q.lastInsertId().toLongLong();
-    return true;
-}
-
-bool HistoryStore::recordAnswer(const TaskFacts& task, std::optional<int> answer, Outcome outcome,
-                                double seconds, const QDateTime& at) {
-    if (!m_insertAnswer) {
-        m_insertAnswer = std::make_unique<QSqlQuery>(m_db);
-        m_updateRound = std::make_unique<QSqlQuery>(m_db);
-        if (!m_insertAnswer->prepare(QStringLiteral(
-                "INSERT INTO answer(round, player, at, op, a, b, expected, given, outcome, ms, "
-                "attempt, tricky) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) ||
-            !m_updateRound->prepare(QStringLiteral(
-                "UPDATE round SET solved = solved + ?, wrong = wrong + ?, helped = helped + ?, "
-                "tasks = tasks + ?, first_right = first_right + ?, seconds = ? WHERE id = ?"))) {
-            m_insertAnswer.reset();
-            m_updateRound.reset();
-            return false;
-        }
-    }
-    const qint64 roundBefore = m_roundId;
-    if (!m_db.transaction())
-        return false;
-    const int code = outcome == Outcome::Right   ? kRight
-                     : outcome == Outcome::Wrong ? kWrong
-                                                 : kHelp;
-    const int attempt = m_attempt + 1;
-    bool ok = m_roundId != 0 || writeRound();
-    if (ok) {
-        QSqlQuery& q = *m_insertAnswer;
-        q.addBindValue(m_roundId);
-        q.addBindValue(playerId(m_player, true));
-        q.addBindValue(toStored(at));
-        q.addBindValue(operationCode(task.operation));
-        q.addBindValue(task.a);
-        q.addBindValue(task.b ? QVariant(*task.b) : QVariant());
-        q.addBindValue(task.expected);
-        q.addBindValue(answer ? QVariant(*answer) : QVariant());
-        q.addBindValue(code);
-        q.addBindValue(static_cast<int>(std::lround(std::max(0.0, seconds) * 1000)));
-        q.addBindValue(attempt);
-        q.addBindValue(task.tricky ? 1 : 0);
-        ok = q.exec();
-    }
-    if (ok) {
-        QSqlQuery& u = *m_updateRound;
-        u.addBindValue(code == kRight ? 1 : 0);
-        u.addBindValue(code == kWrong ? 1 : 0);
-        u.addBindValue(code == kHelp ? 1 : 0);
-        u.addBindValue(attempt == 1 ? 1 : 0);
-        u.addBindValue(attempt == 1 && code == kRight ? 1 : 0);
-        u.addBindValue(std::max<qint64>(0, toStored(at) - toStored(m_started)));
-        u.addBindValue(m_roundId);
-        ok = u.exec();
-    }
-    if (ok && m_db.commit()) {
-        m_attempt = attempt;
-        return true;
-    }
-    m_db.rollback();
-    m_roundId = roundBefore;
-    return false;
-}
-
-void HistoryStore::answerJudged(const TaskFacts& task, std::optional<int> answer, Outcome outcome,
-                                double seconds, const QDateTime& at) {
-    if (m_player.isEmpty())
-        return; // no round was started
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!ensureOpen(Open::Create)) {
-            ++m_attempt; // the next answer of the task is still a later try
-            return;
-        }
-        if (recordAnswer(task, answer, outcome, seconds, at)) {
-            ++m_changes;
-            wroteOk();
-            return;
-        }
-        QString native = m_insertAnswer ? m_insertAnswer->lastError().nativeErrorCode() : QString();
-        if (native.isEmpty() && m_updateRound)
-            native = m_updateRound->lastError().nativeErrorCode();
-        if (native.isEmpty())
-            native = m_db.lastError().nativeErrorCode();
-        if (!damaged(native))
-            break;
-        // A damaged file found while writing: kept aside, and the answer goes to a new one.
-        m_roundId = 0;
-        setAside(native);
-    }
-    ++m_attempt;
-    writeFailed({});
-}
-
-void HistoryStore::roundEnded(const RoundSummary& summary, bool finished, const QDateTime& at) {
-    if (m_player.isEmpty())
-        return;
-    const QString player = std::exchange(m_player, QString());
-    if (!m_roundId || !m_db.isOpen())
-        return;
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("UPDATE round SET ended = ?, seconds = ?, finished = ? WHERE id = ?"));
-    q.addBindValue(toStored(at));
-    q.addBindValue(summary.seconds);
-    q.addBindValue(finished ? 1 : 0);
-    q.addBindValue(m_roundId);
-    if (q.exec())
-        ++m_changes;
-    m_roundId = 0;
-    q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
 }
 
 bool HistoryStore::deletePlayerHistory(const QString& player) {
@@ -395,8 +314,15 @@ bool HistoryStore::deletePlayerHistory(const QString& player) {
         return false;
     }
     m_playerIds.remove(player);
-    if (player == m_player)
-        m_roundId = 0;
+    // What was kept for the player's rounds goes with them.
+    std::erase_if(m_owed, [&](const Owed& owed) {
+        const auto round = m_rounds.constFind(owed.round);
+        return round == m_rounds.constEnd() || round->player == player;
+    });
+    for (Round& round : m_rounds) {
+        if (round.player == player)
+            round.row = 0;
+    }
     ++m_changes;
     return true;
 }

@@ -114,10 +114,12 @@ void frmKalmix::Form_Load() {
 }
 
 void frmKalmix::closeEvent(QCloseEvent* event) {
-    // The program ends with its main window; every line of the log is already on disk.
+    // The program ends with its main window; every line of the log is already on disk, and
+    // the practice history writes what it still owes.
     event->accept();
     m_readAloud.silence();
     m_game.endOfProgram();
+    m_history.finish();
     LogNr().close();
     QCoreApplication::quit();
 }

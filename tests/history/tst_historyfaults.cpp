@@ -99,6 +99,7 @@ private Q_SLOTS:
     void unusableFileIsSetAside_data();
     void unusableFileIsSetAside();
     void fullDiskIsSaidOnce();
+    void failedWriteAddsNoPlayer();
     void readOnlyFileIsSaidOnce();
     void killedWhileWritingLeavesASoundFile();
     void commandLineExitCodes();
@@ -171,6 +172,29 @@ void TestHistoryFaults::fullDiskIsSaidOnce() {
     playRound(store, 1);
     QCOMPARE(peek.one(u"SELECT count(*) FROM answer"_qs).toInt(), kept + 1);
     QCOMPARE(env.messages.size(), 1);
+}
+
+// A new player's first answer that does not fit on the disk takes the player's row with it; once
+// there is room the player's answers are stored under the player's own name, and no later
+// player inherits them.
+void TestHistoryFaults::failedWriteAddsNoPlayer() {
+    TestEnv env;
+    HistoryStore store;
+    playRound(store, 1);
+    Peek peek(store.path());
+    store.setMaxPageCountForTesting(peek.one(u"PRAGMA page_count"_qs).toInt());
+    playRound(store, 400); // until the answer table needs a page more
+    QCOMPARE(env.messages.size(), 1);
+    store.roundStarted(u"Ben"_qs, 2, kAt);
+    answer(store, plus(1, 1), Outcome::Right, kAt);
+    store.setMaxPageCountForTesting(100000);
+    answer(store, plus(2, 1), Outcome::Right, kAt.addSecs(1));
+    playRound(store, 1, u"Cleo"_qs);
+    QCOMPARE(peek.rows(u"SELECT player, a FROM answers WHERE player != 'Anna'"_qs),
+             QStringList({u"Ben|2"_qs, u"Cleo|0"_qs}));
+    QCOMPARE(peek.one(u"SELECT count(*) FROM answer WHERE player NOT IN (SELECT id FROM "
+                      "player)"_qs),
+             u"0"_qs);
 }
 
 // A file that may be read but not written (opened read-only, as SQLite does with a
