@@ -73,13 +73,13 @@ int createBeside(const QByteArray& name, mode_t mode, QByteArray* made) {
     return -1;
 }
 
-// Gives the new file the owner and permissions of the one it replaces, as far as the user may:
-// an owner or group it cannot give stays its own.
-bool takeOverOwnerAndMode(int fd, const struct stat& old, FileAccess access) {
+// Gives the new file the permissions of the one it replaces and, if asked, its owner, as far
+// as the user may: an owner or group the user cannot give stays the user's own.
+bool takeOver(int fd, const struct stat& old, FileAccess access, bool owner) {
     struct stat now {};
     if (::fstat(fd, &now) != 0)
         return false;
-    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+    if (owner && (now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
         ::fchown(fd, old.st_uid, old.st_gid) != 0 && now.st_gid != old.st_gid) {
         // Not the user's to give: the file becomes the user's own, in the old group if the
         // user belongs to it.
@@ -94,8 +94,8 @@ bool takeOverOwnerAndMode(int fd, const struct stat& old, FileAccess access) {
 
 } // namespace
 
-AtomicFile::AtomicFile(const QString& path, FileAccess access)
-    : m_path(QFile::encodeName(path)), m_access(access) {}
+AtomicFile::AtomicFile(const QString& path, FileAccess access, Links links)
+    : m_path(QFile::encodeName(path)), m_access(access), m_links(links) {}
 
 AtomicFile::~AtomicFile() {
     if (m_fd >= 0)
@@ -108,7 +108,7 @@ bool AtomicFile::open() {
     ignoreFileSizeSignal();
     if (m_fd >= 0)
         return true;
-    m_target = followLinks(m_path);
+    m_target = m_links == Links::Follow ? followLinks(m_path) : m_path;
     if (m_target.isEmpty())
         return false;
     m_replaces = ::stat(m_target.constData(), &m_old) == 0;
@@ -133,7 +133,7 @@ bool AtomicFile::commit() {
         return false;
     struct stat written {};
     bool ok = ::fstat(m_fd, &written) == 0 && written.st_size == m_written;
-    ok = ok && (!m_replaces || takeOverOwnerAndMode(m_fd, m_old, m_access));
+    ok = ok && (!m_replaces || takeOver(m_fd, m_old, m_access, m_links == Links::Follow));
     ok = ok && ::fsync(m_fd) == 0;
     ok = (::close(m_fd) == 0) && ok;
     m_fd = -1;
@@ -143,8 +143,9 @@ bool AtomicFile::commit() {
     return ok;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileAccess access) {
-    AtomicFile file(path, access);
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileAccess access,
+                         Links links) {
+    AtomicFile file(path, access, links);
     return file.open() && file.write(bytes) && file.commit();
 }
 

@@ -281,8 +281,10 @@ bool profileWriteAll(const QString& file, const QString& section,
         return true;
 
     const qint64 writtenAt = nowNs();
+    // A settings file that is a link (to a folder that is backed up, say) stays one.
     if (!writeFileAtomically(file, out,
-                             holdsPassword(doc) ? FileAccess::OwnerOnly : FileAccess::Usual)) {
+                             holdsPassword(doc) ? FileAccess::OwnerOnly : FileAccess::Usual,
+                             Links::Follow)) {
         forget(file);
         return false;
     }
