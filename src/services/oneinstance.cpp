@@ -74,6 +74,17 @@ Holder holderOf(const QString& lockFile) {
     return h;
 }
 
+// Removes a lock whose holder is still of that kind and older than that. Two starts never
+// remove at once: the second would remove the lock the first has just made. So the lock is
+// looked at again under that guard; and removing it fails while a running copy holds it.
+bool removeLeftLock(QLockFile& lock, Holder::Kind kind, qint64 olderThanMs) {
+    QLockFile guard(lock.fileName() + QStringLiteral(".rmlock"));
+    if (!guard.tryLock(0))
+        return false;
+    const Holder now = holderOf(lock.fileName());
+    return now.kind == kind && now.ageMs > olderThanMs && lock.removeStaleLockFile();
+}
+
 // Whether the process at the other end of the socket runs as this user.
 bool fromThisUser(const QLocalSocket& socket) {
     ucred peer{};
@@ -91,9 +102,14 @@ void removeLeftSocket(const QString& path) {
         ::unlink(name.constData());
 }
 
+// A folder of the user's own in the shared temporary folder.
+QString privateTempFolder() {
+    return QDir::tempPath() + QStringLiteral("/kalmix-") + QString::number(::geteuid());
+}
+
 } // namespace
 
-QStringList instanceSocketPaths(const QString& settingsFile, bool forListening) {
+QStringList instanceSocketPaths(const QString& settingsFile) {
     const QString file = QFileInfo(settingsFile).absoluteFilePath();
     const QString name = QStringLiteral("kalmix-") +
                          QString::fromLatin1(QCryptographicHash::hash(QFile::encodeName(file),
@@ -105,12 +121,8 @@ QStringList instanceSocketPaths(const QString& settingsFile, bool forListening) 
     if (isPrivateFolder(runtime))
         places.append(QFile::decodeName(runtime) + u'/' + name);
     places.append(file + QStringLiteral(".sock"));
-    const QString own =
-        QDir::tempPath() + QStringLiteral("/kalmix-") + QString::number(::geteuid());
-    const QByteArray ownName = QFile::encodeName(own);
-    if (forListening)
-        ::mkdir(ownName.constData(), 0700);
-    if (isPrivateFolder(ownName))
+    const QString own = privateTempFolder();
+    if (isPrivateFolder(QFile::encodeName(own)))
         places.append(own + u'/' + name);
     QStringList fitting;
     for (const QString& place : places) {
@@ -136,7 +148,12 @@ OneInstance::Start OneInstance::start() {
     const QDeadlineTimer deadline(m_wait);
     for (;;) {
         if (m_lock.tryLock(0)) {
-            listen();
+            // The folder of the user's own in the temporary folder is made when no other
+            // place takes the socket. Nowhere to listen at all, this copy runs and keeps the
+            // lock, so that a later start does not write the same file unseen but says that
+            // Kalmix runs and does not answer.
+            if (!listen() && ::mkdir(QFile::encodeName(privateTempFolder()).constData(), 0700) == 0)
+                listen();
             m_refresh.start();
             return Start::First;
         }
@@ -151,11 +168,11 @@ OneInstance::Start OneInstance::start() {
             break;
         case Holder::Kind::Unreadable:
             // Left empty or spoilt by a full disk or a power cut, unless it is being written
-            // just now. Removing it fails while a running copy holds it.
-            again = holder.ageMs > kFreshMs && m_lock.removeStaleLockFile();
+            // just now.
+            again = holder.ageMs > kFreshMs && removeLeftLock(m_lock, holder.kind, kFreshMs);
             break;
         case Holder::Kind::Elsewhere:
-            if (holder.ageMs > kDayMs && m_lock.removeStaleLockFile()) {
+            if (holder.ageMs > kDayMs && removeLeftLock(m_lock, holder.kind, kDayMs)) {
                 again = true;
                 break;
             }
@@ -180,7 +197,7 @@ OneInstance::Start OneInstance::start() {
 }
 
 OneInstance::Start OneInstance::takeOver() {
-    m_lock.removeStaleLockFile();
+    removeLeftLock(m_lock, Holder::Kind::Elsewhere, -1);
     const Start start = this->start();
     return start == Start::Elsewhere ? Start::Refused : start;
 }
@@ -207,8 +224,8 @@ OneInstance::Reply OneInstance::ask(const QDeadlineTimer& deadline) const {
     return Reply::Nobody;
 }
 
-void OneInstance::listen() {
-    for (const QString& place : instanceSocketPaths(m_file, true)) {
+bool OneInstance::listen() {
+    for (const QString& place : instanceSocketPaths(m_file)) {
         auto server = std::make_unique<QLocalServer>();
         server->setSocketOptions(QLocalServer::UserAccessOption);
         removeLeftSocket(place); // the lock is ours: no running copy listens there
@@ -234,10 +251,9 @@ void OneInstance::listen() {
         });
         m_server = std::move(server);
         m_socketPath = place;
-        return;
+        return true;
     }
-    // Nowhere to listen: this copy runs and keeps the lock, so that a later start does not
-    // write the same file unseen but says that Kalmix runs and does not answer.
+    return false;
 }
 
 void OneInstance::onRequest(std::function<void()> bringToFront) {

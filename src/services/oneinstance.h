@@ -54,7 +54,7 @@ public:
 private:
     enum class Reply { Answered, Silent, Nobody };
     Reply ask(const QDeadlineTimer& deadline) const;
-    void listen();
+    bool listen();
 
     QString m_file;
     std::chrono::milliseconds m_wait;
@@ -68,9 +68,9 @@ private:
 
 // The places where the copy that runs on this settings file listens, the best first: the
 // user's runtime folder, beside the settings file, a folder of the user's own in the temporary
-// folder. Only places that are the user's alone and whose path fits a socket are listed;
-// `forListening` makes the last folder when it is missing.
-QStringList instanceSocketPaths(const QString& settingsFile, bool forListening = false);
+// folder (made only when no other place takes the socket). The two folders count only while
+// they are the user's alone, and only paths that fit a socket are listed.
+QStringList instanceSocketPaths(const QString& settingsFile);
 
 // Shows the program's windows again and puts them in front (its dialog on top, if one is open).
 void bringWindowsToFront();
