@@ -6,11 +6,15 @@
 #include <QAccessible>
 #include <QApplication>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char* argv[]) {
     using namespace std::chrono_literals;
+    // A file that would grow past the process's size limit fails its write, as on a full disk,
+    // instead of ending the program: for every file, from the lock file on.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The options that need no window run without a display.
     if (const std::optional<int> code = kalmix::runCommandLine(argc, argv))
         return *code;

@@ -69,7 +69,9 @@ QString PracticeLog::path() {
 void PracticeLog::open() {
     close();
     m_file.setFileName(path());
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    // The children's names and answers are for the owner of the log alone.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         raiseError(ErrNr::PathFileAccess);
 }
 

@@ -13,31 +13,49 @@
 #include "services/settings.h"
 
 #include <QApplication>
+#include <QDir>
 #include <memory>
 
 namespace kalmix {
 
 namespace {
 
-// Whether this start goes on: not when another Kalmix runs on the same settings file (it was
-// asked to come to the front, or the user is told it could not be reached).
+// The language a message before the main window speaks: the stored one, or the system's.
+void prepareLanguage() {
+    SprachBasis = startLanguage();
+    WriteLanguageCopy();
+}
+
+} // namespace
+
 bool startsAlone(OneInstance& one) {
-    switch (one.start()) {
+    OneInstance::Start start = one.start();
+    if (start == OneInstance::Start::Elsewhere) {
+        // Left open on a computer that this one cannot ask: the user knows whether it still
+        // runs there.
+        prepareLanguage();
+        const QString text =
+            langText(395).arg(one.holderHost(), QDir::toNativeSeparators(one.lockFile()));
+        if (MsgBox(text, MsgButtons::YesNo, MsgIcon::Question, nullptr, {}, MsgResult::No) !=
+            MsgResult::Yes)
+            return false;
+        start = one.takeOver();
+    }
+    switch (start) {
     case OneInstance::Start::First:
         one.onRequest(bringWindowsToFront);
+        keepPasswordPrivate();
         return true;
     case OneInstance::Start::Handed:
         return false;
     case OneInstance::Start::Refused:
+    case OneInstance::Start::Elsewhere:
         break;
     }
-    SprachBasis = startLanguage();
-    WriteLanguageCopy();
+    prepareLanguage();
     MsgBox(langText(225), MsgButtons::Ok, MsgIcon::Exclamation);
     return false;
 }
-
-} // namespace
 
 int runKalmix(QApplication& app) {
     initResources();

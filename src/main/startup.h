@@ -4,6 +4,14 @@ class QApplication;
 
 namespace kalmix {
 
+class OneInstance;
+
+// Whether this start goes on: it holds the settings file's lock (or no lock can be made
+// there). Not when another Kalmix runs on that file (it was asked to come to the front, or
+// the user is told that it does not answer), nor when the user would rather not start while
+// the lock names another computer.
+bool startsAlone(OneInstance& one);
+
 // Everything the executable does: prepares the services, shows Kalmix and runs its events.
 int runKalmix(QApplication& app);
 

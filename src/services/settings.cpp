@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <exception>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalmix {
 
@@ -221,6 +222,17 @@ const ParsedFile* current(const QString& file, const std::optional<FileStamp>& s
 
 } // namespace
 
+namespace {
+
+// A password's hash makes a settings file the owner's alone.
+bool holdsPassword(const IniDocument& doc) {
+    const std::optional<QString> hash =
+        doc.value(QStringLiteral("Optionen"), QStringLiteral("Passwort"));
+    return hash && !hash->trimmed().isEmpty();
+}
+
+} // namespace
+
 std::optional<QString> profileRead(const QString& file, const QString& section,
                                    const QString& key) {
     const ParsedFile* parsed = current(file, stampOf(file));
@@ -269,7 +281,10 @@ bool profileWriteAll(const QString& file, const QString& section,
         return true;
 
     const qint64 writtenAt = nowNs();
-    if (!writeFileAtomically(file, out)) {
+    // A settings file that is a link (to a folder that is backed up, say) stays one.
+    if (!writeFileAtomically(file, out,
+                             holdsPassword(doc) ? FileAccess::OwnerOnly : FileAccess::Usual,
+                             Links::Follow)) {
         forget(file);
         return false;
     }
@@ -286,6 +301,16 @@ bool profileWriteAll(const QString& file, const QString& section,
     IniIndex index(doc);
     remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc), std::move(index)});
     return true;
+}
+
+void keepPasswordPrivate() {
+    const QString file = iniFilePath();
+    const ParsedFile* parsed = current(file, stampOf(file));
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(file);
+    if (parsed && holdsPassword(parsed->doc) && ::stat(name.constData(), &st) == 0 &&
+        (st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+        ::chmod(name.constData(), st.st_mode & 07700);
 }
 
 std::int16_t GetIniInt(const QString& section, const QString& key, std::int32_t def) {

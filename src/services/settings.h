@@ -52,6 +52,11 @@ public:
     SettingsWriteReport& operator=(const SettingsWriteReport&) = delete;
 };
 
+// The settings file holds the password's hash, and while it does, it is its owner's alone: a
+// write gives it no rights for anyone else, and this takes them away from a file that an older
+// Kalmix left readable by others.
+void keepPasswordPrivate();
+
 // The values of prefix1, prefix2, ... in Section up to the first empty or missing one, each as
 // GetIniString reads it, from one look at the file.
 QStringList GetIniList(const QString& section, const QString& prefix);

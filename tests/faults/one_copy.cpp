@@ -1,6 +1,7 @@
-// Starts as Kalmix does on the settings file in the directory argv[1]: prints "first" and
-// waits until a later start asks it to the front ("front", then it ends), or prints "handed"
-// or "refused" when another copy runs already.
+// Starts as Kalmix does on the settings file in the directory argv[1], trying for argv[2]
+// milliseconds (if given) to reach a running copy: prints "first" and waits until a later
+// start asks it to the front ("front", then it ends), or prints "handed", "refused" or
+// "elsewhere" and the computer named in the lock when another copy runs already.
 #include "services/oneinstance.h"
 
 #include <QCoreApplication>
@@ -11,9 +12,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    kalmix::OneInstance one(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/Kalmix.ini"));
-    auto say = [](const char* what) {
-        std::puts(what);
+    const std::chrono::milliseconds wait(argc > 2 ? std::atoi(argv[2])
+                                                  : kalmix::OneInstance::kWait.count());
+    kalmix::OneInstance one(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/Kalmix.ini"), wait);
+    auto say = [](const QByteArray& what) {
+        std::puts(what.constData());
         std::fflush(stdout);
     };
     switch (one.start()) {
@@ -31,6 +34,9 @@ int main(int argc, char* argv[]) {
     case kalmix::OneInstance::Start::Refused:
         say("refused");
         return 3;
+    case kalmix::OneInstance::Start::Elsewhere:
+        say("elsewhere " + one.holderHost().toUtf8());
+        return 4;
     }
     return 2;
 }

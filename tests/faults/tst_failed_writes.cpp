@@ -8,9 +8,12 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -53,6 +56,7 @@ private Q_SLOTS:
     }
     void okWithReadOnlyDirectory();
     void logReplacedByDirectoryMidGame();
+    void fileSizeLimitEndsNothing();
 };
 
 // A player added while the program directory is read-only: OK closes the window (the settings
@@ -116,6 +120,39 @@ void TestFailedWrites::logReplacedByDirectoryMidGame() {
     QCOMPARE(f.env.messages.size(), 1);
     LogNr().close();
     setSystemLocaleForTesting({});
+}
+
+// Under a file-size limit a write fails as on a full disk; the signal the limit sends ends
+// nothing, from the first file of a start (its lock) on, whichever file it is (the practice
+// log being off, say).
+void TestFailedWrites::fileSizeLimitEndsNothing() {
+    // The program keeps its files beside itself: a link to it in a folder of its own.
+    QTemporaryDir dir(QFileInfo(QStringLiteral(KALMIX_BIN)).absolutePath() + u"/fsize-XXXXXX"_qs);
+    const QString bin = dir.filePath(u"kalmix"_qs);
+    QVERIFY(::link(KALMIX_BIN, QFile::encodeName(bin).constData()) == 0 ||
+            QFile::copy(QStringLiteral(KALMIX_BIN), bin));
+    QProcess kalmix;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    env.insert(u"LD_PRELOAD"_qs, QStringLiteral(LABEL_PROBE));
+    env.insert(u"KALMIX_PROBE"_qs, u"/dev/stdout"_qs); // a pipe: no limit on its size
+    kalmix.setProcessEnvironment(env);
+    kalmix.setWorkingDirectory(dir.path());
+    kalmix.setChildProcessModifier([] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 0; // no file may grow at all
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    kalmix.start(bin, {});
+    QVERIFY(kalmix.waitForStarted());
+    // Any text on a label: the start went past its first writes.
+    while (kalmix.state() == QProcess::Running && !kalmix.canReadLine())
+        kalmix.waitForReadyRead(20000);
+    QVERIFY(kalmix.canReadLine());
+    QCOMPARE(kalmix.state(), QProcess::Running);
+    kalmix.kill();
+    kalmix.waitForFinished(10000);
 }
 
 QTEST_MAIN(TestFailedWrites)

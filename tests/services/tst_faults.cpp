@@ -50,6 +50,21 @@ QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files);
 }
 
+unsigned modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// The process's umask while the object lives.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : m_old(::umask(mask)) {}
+    ~Umask() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
 } // namespace
 
 class TestFaults : public QObject {
@@ -66,6 +81,9 @@ private Q_SLOTS:
     void languageCopyOfAnotherUser();
     void nowhereToWriteTheLanguageCopy();
     void messageTextsArePlain();
+    void filesOnlyTheirOwnerReads_data();
+    void filesOnlyTheirOwnerReads();
+    void settingsFileBehindALink();
 };
 
 void TestFaults::fullDiskKeepsTheSettingsFile() {
@@ -251,6 +269,66 @@ void TestFaults::messageTextsArePlain() {
     QApplication::sendEvent(&button, &help);
     QCOMPARE(QToolTip::text(), Qt::convertFromPlainText(markup, Qt::WhiteSpaceNormal));
     QToolTip::hideText();
+}
+
+void TestFaults::filesOnlyTheirOwnerReads_data() {
+    QTest::addColumn<unsigned>("mask");
+    QTest::newRow("umask 022") << 022u;
+    QTest::newRow("umask 077") << 077u;
+}
+
+// New files follow the umask; the settings file is the owner's alone while it holds the
+// password's hash, and so is the practice log with the children's names and answers.
+void TestFaults::filesOnlyTheirOwnerReads() {
+    QFETCH(unsigned, mask);
+    const Umask umask(mask);
+    TestEnv env;
+    SaveIni(u"Optionen"_s, u"Sprache"_s, Str(1000));
+    QCOMPARE(modeOf(env.iniPath()), 0666u & ~mask);
+    SaveIni(u"Optionen"_s, u"Passwort"_s, u"pbkdf2-sha256$1000$c2FsdA==$aGFzaA=="_s);
+    QCOMPARE(modeOf(env.iniPath()), 0600u);
+    SaveIni(u"Benutzer"_s, u"Name1"_s, u"Anna"_s);
+    QCOMPARE(modeOf(env.iniPath()), 0600u);
+    LogNr().open();
+    LogNr().writeLine(u"15:11:20\t 4 + 3 = 7"_s);
+    LogNr().close();
+    QCOMPARE(modeOf(env.path(u"Kalmix_Log.txt"_s)), 0600u);
+
+    // A file that an older Kalmix left readable by all loses that at the start.
+    QVERIFY(::chmod(QFile::encodeName(env.iniPath()).constData(), 0644) == 0);
+    keepPasswordPrivate();
+    QCOMPARE(modeOf(env.iniPath()), 0600u);
+    SaveIni(u"Optionen"_s, u"Passwort"_s, std::nullopt); // what it is now, it stays
+    QCOMPARE(modeOf(env.iniPath()), 0600u);
+    QVERIFY(env.messages.isEmpty() && env.errors.isEmpty());
+}
+
+// A settings file that is a link to a file elsewhere stays a link: the file it points to is
+// rewritten and keeps its owner and permissions.
+void TestFaults::settingsFileBehindALink() {
+    TestEnv env;
+    QVERIFY(QDir(env.dir()).mkdir(u"shared"_s));
+    const QString real = env.path(u"shared/Kalmix.ini"_s);
+    env.writeFile(u"shared/Kalmix.ini"_s, "[Optionen]\r\nSprache= 1000\r\n");
+    const QByteArray realName = QFile::encodeName(real);
+    QVERIFY(::chmod(realName.constData(), 0640) == 0);
+    const bool root = ::geteuid() == 0; // only the system user can give a file away
+    if (root)
+        QVERIFY(::chown(realName.constData(), 4242, 4343) == 0);
+    QVERIFY(::symlink("shared/Kalmix.ini", QFile::encodeName(env.iniPath()).constData()) == 0);
+    SaveIni(u"Benutzer"_s, u"Name1"_s, u"Anna"_s);
+    QVERIFY(QFileInfo(env.iniPath()).isSymLink());
+    QVERIFY(env.readFile(u"shared/Kalmix.ini"_s).contains("Name1=Anna\r\n"));
+    QCOMPARE(GetIniInt(u"Optionen"_s, u"Sprache"_s, 0), 1000);
+    struct stat st {};
+    QVERIFY(::stat(realName.constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, 0640u);
+    if (root) {
+        QCOMPARE(st.st_uid, 4242u);
+        QCOMPARE(st.st_gid, 4343u);
+    }
+    QCOMPARE(filesIn(env.path(u"shared"_s)), QStringList{u"Kalmix.ini"_s}); // no leftovers
+    QVERIFY(env.messages.isEmpty() && env.errors.isEmpty());
 }
 
 QTEST_MAIN(TestFaults)
