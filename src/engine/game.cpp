@@ -51,8 +51,9 @@ void Game::Start_Click() {
 }
 
 void Game::abandon() {
-    if (m_roundOpen)
-        closeRound(summary(), false);
+    closeOpenRound();
+    m_roundOver = false;
+    ++m_gameNumber; // what the game still has on its way finds it gone
     // Whatever the running game still has pending unwinds at once, so nothing of it can reach
     // a new game's board, counters or log.
     const bool presenting = m_presenting;
@@ -69,6 +70,14 @@ void Game::abandon() {
     }
     if (stepping)
         m_board.setMeterPicture(101);
+}
+
+bool Game::partDone(bool ran, quint64 game) {
+    if (!stands(game))
+        return false;
+    if (!ran)
+        stopGame();
+    return ran;
 }
 
 void Game::stopGame() {
@@ -134,6 +143,7 @@ Async Game::startGame() {
         co_return;
     }
     m_roundOpen = true;
+    m_roundOver = false;
     m_tricky.beginRound(trickySource, aktiv, Knifflig != 0);
     events.roundStarted(aktiv, Uebung, clock().now());
     m_taskReady = false;
@@ -149,7 +159,10 @@ Async Game::startGame() {
                                           m_board.setNumber(QStringLiteral("0"));
                                           m_board.setTime(QStringLiteral("00:00"));
                                       },
-                                      [&] { m_board.setMeterLeft(m_board.barLeft()); },
+                                      [&] {
+                                          m_board.setMeterLeft(m_board.barLeft());
+                                          m_figureRest.reset();
+                                      },
                                       [&] { Geloest = 0; },
                                       [&] { StartZeit = clock().monotonicMs(); },
                                       [&] {
@@ -237,7 +250,11 @@ Async Game::UebungAusfuehren() {
 }
 
 void Game::AufgabeAnzeigen(bool again) {
-    m_taskReady = Procedure("frmKalmix", "AufgabeAnzeigen")
+    m_taskReady = false;
+    if (!m_running)
+        return; // a game that was stopped opens no answer box
+    const auto running = [this] { return m_running; };
+    m_taskReady = Procedure("frmKalmix", "AufgabeAnzeigen", running)
                       .run({
                           [&] {
                               const bool pictures = Uebung == 0 || Uebung == 1;
@@ -252,7 +269,8 @@ void Game::AufgabeAnzeigen(bool again) {
                               m_judging = false;
                               m_board.setKeyPreview(true);
                           },
-                      });
+                      }) &&
+                  m_running;
     if (m_taskReady) {
         m_taskShownAt = clock().monotonicMs();
         events.taskShown(m_task, again);
@@ -302,168 +320,176 @@ void Game::Form_KeyPress(int& keyAscii) {
 
 Async Game::answer() {
     // A part that is left leaves the whole answer handling; the game cannot go on then and
-    // ends, so that Start works again.
-    const Procedure p("frmKalmix", "Form_KeyPress");
+    // ends, so that Start works again. A game stopped under a message box of a part (the time
+    // ran out meanwhile) is left as the stop left it.
+    const quint64 game = m_gameNumber;
+    const Procedure p("frmKalmix", "Form_KeyPress", standing(game));
     m_judging = true;
     bool right = false;
-    if (!p.run(2, {
-                      [&] { m_board.setKeyPreview(false); },
-                      [&] { right = answerValue(m_board.answerText()) == Ergebnis; },
-                  })) {
-        stopGame();
+    if (!partDone(p.run(2, {
+                               [&] { m_board.setKeyPreview(false); },
+                               [&] { right = answerValue(m_board.answerText()) == Ergebnis; },
+                           }),
+                  game))
         co_return;
-    }
     if (!right) {
         ++m_wrong;
-        if (!p.run(4, {
-                          [&] { m_board.setNumber(QString::number(Geloest)); },
-                          [&] { m_board.showJaNein(1, true); },
-                          [&] {
-                              if (PlaySound)
-                                  PlayWAV(110);
-                          },
-                          [&] {
-                              if (LogFile)
-                                  writeLog(logNoteLine(clock().now(), m_board.taskText(),
-                                                       m_board.answerText(), langText(160)));
-                          },
-                      })) {
-            stopGame();
+        if (!partDone(p.run(4, {
+                                   [&] { m_board.setNumber(QString::number(Geloest)); },
+                                   [&] { m_board.showJaNein(1, true); },
+                                   [&] {
+                                       if (PlaySound)
+                                           PlayWAV(110);
+                                   },
+                                   [&] {
+                                       if (LogFile)
+                                           writeLog(logNoteLine(clock().now(), m_board.taskText(),
+                                                                m_board.answerText(),
+                                                                langText(160)));
+                                   },
+                               }),
+                      game))
             co_return;
-        }
         reportAnswer(false);
+        if (!stands(game))
+            co_return;
         co_await m_waits.wait(1);
         m_taskReady = false;
-        if (!p.run(8, {
-                          [&] { m_board.showJaNein(1, false); },
-                          [&] { AufgabeAnzeigen(true); },
-                      }) ||
-            !m_taskReady)
+        if (!partDone(p.run(8, {
+                                   [&] { m_board.showJaNein(1, false); },
+                                   [&] { AufgabeAnzeigen(true); },
+                               }),
+                      game))
+            co_return;
+        if (!m_taskReady)
             stopGame();
         co_return;
     }
 
-    if (!p.run(10, {
-                       [&] {
-                           // The help's answer shows the bulb with the tick, so that the child
-                           // sees it was help and not its own success.
-                           m_board.setRightHelped(HilfeBenutzt);
-                           m_board.showJaNein(0, true);
-                       },
-                       [&] {
-                           if (!PlaySound)
-                               return;
-                           if (HilfeBenutzt) {
-                               PlayWAV(kHelpedSound);
-                               return;
-                           }
-                           const int r = Zufallszahl(1, 12);
-                           PlayWAV(r <= 4 ? 100 + r : r <= 6 ? 108 : 111);
-                       },
-                   })) {
-        stopGame();
+    if (!partDone(p.run(10, {
+                                [&] {
+                                    // The help's answer shows the bulb with the tick, so that the
+                                    // child sees it was help and not its own success.
+                                    m_board.setRightHelped(HilfeBenutzt);
+                                    m_board.showJaNein(0, true);
+                                },
+                                [&] {
+                                    if (!PlaySound)
+                                        return;
+                                    if (HilfeBenutzt) {
+                                        PlayWAV(kHelpedSound);
+                                        return;
+                                    }
+                                    const int r = Zufallszahl(1, 12);
+                                    PlayWAV(r <= 4 ? 100 + r : r <= 6 ? 108 : 111);
+                                },
+                            }),
+                  game))
         co_return;
-    }
     reportAnswer(true);
+    if (!stands(game))
+        co_return;
     if (!HilfeBenutzt) {
         int ziel = 0;
         bool move = false;
-        if (!p.run(12, {
-                           [&] { Geloest = toInteger(Geloest + 1); },
-                           [&] {
-                               if (!Animation || StartTimer)
-                                   return;
-                               if (AufgZahl == 0)
-                                   raiseError(ErrNr::DivisionByZero);
-                               ziel = roundEven(m_board.barLeft() + double(Geloest) / AufgZahl *
-                                                                        m_board.barWidth() * 0.86);
-                               move = true;
-                           },
-                       })) {
-            stopGame();
+        if (!partDone(p.run(12, {
+                                    [&] { Geloest = toInteger(Geloest + 1); },
+                                    [&] {
+                                        if (!Animation || StartTimer)
+                                            return;
+                                        if (AufgZahl == 0)
+                                            raiseError(ErrNr::DivisionByZero);
+                                        ziel = roundEven(m_board.barLeft() +
+                                                         double(Geloest) / AufgZahl *
+                                                             m_board.barWidth() * 0.86);
+                                        move = true;
+                                    },
+                                }),
+                      game))
             co_return;
-        }
-        if (move)
+        if (move) {
             co_await Sequenz(Geloest % 5 != 0 ? 1 : 2, ziel);
-        if (!p.run(14, {
-                           [&] { m_board.setNumber(QString::number(Geloest)); },
-                           [&] {
-                               if (LogFile)
-                                   writeLog(logSolvedLine(clock().now(), m_board.taskText(),
-                                                          m_board.answerText()));
-                           },
-                       })) {
-            stopGame();
-            co_return;
+            if (!stands(game))
+                co_return;
         }
+        if (!partDone(p.run(14, {
+                                    [&] { m_board.setNumber(QString::number(Geloest)); },
+                                    [&] {
+                                        if (LogFile)
+                                            writeLog(logSolvedLine(clock().now(),
+                                                                   m_board.taskText(),
+                                                                   m_board.answerText()));
+                                    },
+                                }),
+                      game))
+            co_return;
     } else {
         ++m_helped;
-        if (!p.run(16, {
-                           [&] {
-                               if (LogFile)
-                                   writeLog(logNoteLine(clock().now(), m_board.taskText(),
-                                                        m_board.answerText(), langText(131)));
-                           },
-                           [&] { HilfeBenutzt = false; },
-                       })) {
-            stopGame();
+        if (!partDone(p.run(16, {
+                                    [&] {
+                                        if (LogFile)
+                                            writeLog(logNoteLine(clock().now(), m_board.taskText(),
+                                                                 m_board.answerText(),
+                                                                 langText(131)));
+                                    },
+                                    [&] { HilfeBenutzt = false; },
+                                }),
+                      game))
             co_return;
-        }
     }
     bool over = false;
     // A task count lowered in the settings window below the tasks solved ends the game too.
-    if (!p.run(18, {[&] {
-                   over = StartTimer ? clock().monotonicMs() / 1000.0 - *StartTimer >= Zeit
-                                     : Geloest >= AufgZahl;
-               }})) {
-        stopGame();
+    if (!partDone(p.run(18, {[&] {
+                            over = StartTimer ? clock().monotonicMs() / 1000.0 - *StartTimer >= Zeit
+                                              : Geloest >= AufgZahl;
+                        }}),
+                  game))
         co_return;
-    }
     if (over) {
+        m_roundOver = true;
         co_await lastWalk(true);
-        co_await gameEnd();
+        if (stands(game))
+            co_await gameEnd();
         co_return;
     }
     co_await m_waits.wait(1);
-    if (!p.run(19, {
-                       [&] { Unsichtbar(); },
-                       [&] { m_board.setKeyPreview(true); },
-                   })) {
-        stopGame();
+    if (!partDone(p.run(19, {
+                                [&] { Unsichtbar(); },
+                                [&] { m_board.setKeyPreview(true); },
+                            }),
+                  game))
         co_return;
-    }
     m_taskReady = false;
     co_await UebungAusfuehren();
-    if (!m_taskReady)
+    if (stands(game) && !m_taskReady)
         stopGame();
 }
 
 Async Game::gameEnd() {
-    const Procedure p("frmKalmix", "Form_KeyPress");
-    if (!p.run(21, {
-                       [&] { enableTimer(false); },
-                       [&] { Unsichtbar(); },
-                       [&] { m_board.showTaskFrame(false); },
-                       [&] {
-                           m_board.setButtonEnabled(kStart, true);
-                           m_board.focusButton(kStart);
-                       },
-                       [&] { m_board.setButtonEnabled(kSolution, false); },
-                       [&] {
-                           m_board.setKeyPreview(false);
-                           m_running = false;
-                           m_judging = false;
-                       },
-                       [&] {
-                           if (PlaySound)
-                               PlayWAV(107);
-                       },
-                   })) {
-        stopGame();
+    const quint64 game = m_gameNumber;
+    const Procedure p("frmKalmix", "Form_KeyPress", standing(game));
+    if (!partDone(p.run(21, {
+                                [&] { enableTimer(false); },
+                                [&] { Unsichtbar(); },
+                                [&] { m_board.showTaskFrame(false); },
+                                [&] {
+                                    m_board.setButtonEnabled(kStart, true);
+                                    m_board.focusButton(kStart);
+                                },
+                                [&] { m_board.setButtonEnabled(kSolution, false); },
+                                [&] {
+                                    m_board.setKeyPreview(false);
+                                    m_running = false;
+                                    m_judging = false;
+                                },
+                                [&] {
+                                    if (PlaySound)
+                                        PlayWAV(107);
+                                },
+                            }),
+                  game))
         co_return;
-    }
-    RoundSummary s = summary();
-    s.timeUp = StartTimer.has_value();
+    const RoundSummary s = finalSummary();
     closeRound(s, true);
     reportRound(s);
     co_await m_waits.wait(0.1);
@@ -478,7 +504,8 @@ void Game::Loesung_Click() {
 
 Async Game::solutionHelp() {
     m_judging = true; // typed keys and Enter wait until the help's answer is judged
-    const bool ok = Procedure("frmKalmix", "PicBut_Click")
+    const quint64 game = m_gameNumber;
+    const bool ok = Procedure("frmKalmix", "PicBut_Click", standing(game))
                         .run({
                             [&] {
                                 // Key preview off makes the box read-only: nothing can change the
@@ -488,6 +515,8 @@ Async Game::solutionHelp() {
                             },
                             [&] { HilfeBenutzt = true; },
                         });
+    if (!stands(game))
+        co_return;
     if (!ok) {
         // Left: the task waits for the child's own answer again.
         HilfeBenutzt = false;

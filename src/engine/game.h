@@ -78,6 +78,10 @@ public:
     std::optional<double> StartTimer; // time mode: monotonic seconds at game start
     std::int16_t MaxMultiplikator = 10;
 
+    // Where the figure rests after the round's last walk, as a share of the bar's width from
+    // its left edge; nothing before that walk has ended. The window's layout keeps it there.
+    std::optional<double> figureRest() const { return m_figureRest; }
+
     bool timerEnabled() const { return m_timerEnabled; }
     bool running() const { return m_running; }
     bool judging() const { return m_judging; }
@@ -110,6 +114,18 @@ private:
     // Ends a game that cannot go on (a procedure of it was left, or the settings window
     // changed its player or kind): the board is cleared and Start works again.
     void stopGame();
+    // Whether the game that a pending procedure belongs to still stands. A statement's message
+    // box lets the clock tick, and the time limit may stop the game under it: what the
+    // procedure still had to do is then not wanted any more.
+    bool stands(quint64 game) const { return m_gameNumber == game; }
+    std::function<bool()> standing(quint64 game) const {
+        return [this, game] { return stands(game); };
+    }
+    // After a part of a game procedure: whether the procedure goes on. A part that was left
+    // ends the game; a game that was stopped meanwhile is left as it is.
+    bool partDone(bool ran, quint64 game);
+    // The figures of a round that is over.
+    RoundSummary finalSummary() const;
     Async startGame();
     Async UebungAusfuehren();
     // Asks a task again that was asked before: a tricky one.
@@ -127,6 +143,9 @@ private:
     void reportRound(RoundSummary s);
     // Tells the listeners that the open round is over (once per round).
     void closeRound(const RoundSummary& s, bool finished);
+    // Closes a round still open as it stands: abandoned, or finished when its last task was
+    // solved.
+    void closeOpenRound();
     // Tells the listeners how the answer on the board was judged.
     void reportAnswer(bool right);
     // The figure's last walk, to the pencil's tip; with a cheer when the round was finished.
@@ -148,6 +167,9 @@ private:
     TrickyChooser m_tricky;
     qint64 m_taskShownAt = 0; // monotonic milliseconds when its answer box opened
     bool m_roundOpen = false; // the listeners were told of a round that has not ended yet
+    bool m_roundOver = false; // its last task was solved: only its last walk and end are left
+    quint64 m_gameNumber = 0; // counts the games abandoned or stopped
+    std::optional<double> m_figureRest;
     int m_wrong = 0;          // wrong answers in this round
     int m_helped = 0;         // answers the light bulb filled in this round
     bool m_taskReady = false; // the last task's answer box was opened

@@ -48,8 +48,10 @@ void Game::resumeAfterSettings() {
         events.gameResumed();
         return;
     }
-    if (aktiv != pause.player || Uebung != pause.kind || (Zeit != 0) != pause.timeMode) {
-        // A game of another player or kind cannot go on with this one's task.
+    if (!m_roundOver &&
+        (aktiv != pause.player || Uebung != pause.kind || (Zeit != 0) != pause.timeMode)) {
+        // A game of another player or kind cannot go on with this one's task. A round whose
+        // last task was solved needs no more tasks: its last walk and its end go on.
         stopGame();
         return;
     }

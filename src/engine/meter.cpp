@@ -86,7 +86,8 @@ Async Game::Sequenz(int nummer, int ziel) {
     if (nummer != 1 && nummer != 2)
         co_return;
     const FlagGuard running(m_sequenzRunning);
-    const Procedure p("frmKalmix", "Sequenz");
+    const quint64 game = m_gameNumber;
+    const Procedure p("frmKalmix", "Sequenz", standing(game));
     int x = 0;
     double d = 0;
     if (!p.run({
@@ -98,7 +99,8 @@ Async Game::Sequenz(int nummer, int ziel) {
                 m_board.setMeterPicture(nummer == 1 ? 102 : 104);
                 m_board.setMeterLeft(x + d / 3);
             },
-        }))
+        }) ||
+        !stands(game))
         co_return;
     co_await m_waits.wait(0.2);
     if (!p.run(3, {
@@ -110,7 +112,8 @@ Async Game::Sequenz(int nummer, int ziel) {
                           if (nummer == 2 && PlaySound)
                               PlayWAV(Zufallszahl(101, 103));
                       },
-                  }))
+                  }) ||
+        !stands(game))
         co_return;
     co_await m_waits.wait(0.2);
     p.run(5, {[&] {

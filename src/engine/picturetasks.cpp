@@ -28,7 +28,8 @@ void Game::presentPictures(bool on) {
 }
 
 Async Game::Zaehlen() {
-    const Procedure p("frmKalmix", "Zaehlen");
+    const quint64 game = m_gameNumber;
+    const Procedure p("frmKalmix", "Zaehlen", standing(game));
     int symbol = 0;
     const bool ok = p.run({
         [&] {
@@ -44,6 +45,8 @@ Async Game::Zaehlen() {
         [&] { symbol = drawSymbol(); },
         [&] { presentPictures(true); },
     });
+    if (!stands(game))
+        co_return; // stopped under a message box: the stop put everything back
     if (!ok) {
         m_presenting = false;
         co_return;
@@ -58,6 +61,8 @@ Async Game::Zaehlen() {
             m_presenting = false;
             co_return;
         }
+        if (!stands(game))
+            co_return;
         co_await m_waits.wait(0.2);
     }
     p.run(6, {
@@ -71,7 +76,8 @@ Async Game::Zaehlen() {
 }
 
 Async Game::SymbAddition() {
-    const Procedure p("frmKalmix", "SymbAddition");
+    const quint64 game = m_gameNumber;
+    const Procedure p("frmKalmix", "SymbAddition", standing(game));
     std::int16_t a = 0, b = 0;
     int symbol = 0;
     const bool ok = p.run({
@@ -83,6 +89,8 @@ Async Game::SymbAddition() {
         [&] { symbol = drawSymbol(); },
         [&] { presentPictures(true); },
     });
+    if (!stands(game))
+        co_return; // stopped under a message box: the stop put everything back
     if (!ok) {
         m_presenting = false;
         co_return;
@@ -99,6 +107,8 @@ Async Game::SymbAddition() {
                 m_presenting = false;
                 co_return;
             }
+            if (!stands(game))
+                co_return;
             co_await m_waits.wait(0.2);
         }
     }

@@ -22,6 +22,12 @@ RoundSummary Game::summary() const {
     return s;
 }
 
+RoundSummary Game::finalSummary() const {
+    RoundSummary s = summary();
+    s.timeUp = StartTimer.has_value();
+    return s;
+}
+
 void Game::timeUp() {
     RoundSummary s = summary();
     s.timeUp = true;
@@ -39,8 +45,11 @@ Async Game::lastWalk(bool cheer) {
         co_return; // the figure only moves with the animation on
     // Where the figure stands on the pencil's tip, as a share of the bar from its left edge.
     constexpr double kTip = 0.93;
+    const quint64 game = m_gameNumber;
     co_await Sequenz(cheer ? 2 : 1,
                      gameparts::roundEven(m_board.barLeft() + kTip * m_board.barWidth()));
+    if (stands(game))
+        m_figureRest = kTip; // and there it stays, whatever size the window takes
 }
 
 void Game::closeRound(const RoundSummary& s, bool finished) {
@@ -49,8 +58,13 @@ void Game::closeRound(const RoundSummary& s, bool finished) {
 }
 
 void Game::endOfProgram() {
+    closeOpenRound();
+}
+
+void Game::closeOpenRound() {
+    // A round whose last task was solved is finished, also when its last walk is cut short.
     if (m_roundOpen)
-        closeRound(summary(), false);
+        closeRound(m_roundOver ? finalSummary() : summary(), m_roundOver);
 }
 
 void Game::reportAnswer(bool right) {

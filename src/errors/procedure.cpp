@@ -59,6 +59,8 @@ bool Procedure::run(int firstLine, std::initializer_list<Statement> statements) 
     const Statement* it = statements.begin();
     while (it != statements.end()) {
         const int line = static_cast<int>(it - statements.begin()) + firstLine;
+        if (m_wanted && !m_wanted())
+            return true; // called off: nothing more of it runs
         try {
             if (injector() && injector()(m_module, m_name, line))
                 raiseError(ErrNr::InternalError, QStringLiteral("injected"));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <utility>
 
 namespace kalmix {
 
@@ -50,6 +51,11 @@ void setFaultInjector(FaultInjector injector);
 class Procedure {
 public:
     Procedure(const char* module, const char* name) : m_module(module), m_name(name) {}
+    // A procedure whose work can be called off while one of its statements shows a message box
+    // (events, the clock's ticks among them, go on under a box): before each statement it asks
+    // `wanted`, and once that says no, it stops as if it had been left without an error.
+    Procedure(const char* module, const char* name, std::function<bool()> wanted)
+        : m_module(module), m_name(name), m_wanted(std::move(wanted)) {}
 
     // Runs the statements; false when the procedure was left because of an error.
     // A procedure whose waits split it into parts runs each part on its own, numbering the
@@ -65,6 +71,7 @@ private:
 
     const char* m_module;
     const char* m_name;
+    std::function<bool()> m_wanted;
 };
 
 } // namespace kalmix

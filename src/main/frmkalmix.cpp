@@ -139,9 +139,7 @@ void frmKalmix::Form_Activate() {
         .run({
             [&] { sprachIndex = QString::number(SprachBasis).left(1).toInt(); },
             [&] { PicBut_Click(sprachIndex + 10); },
-            [&] {
-                SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(SprachBasis));
-            },
+            [&] { SaveLanguage(); },
             [&] {
                 if (!aktiv.isEmpty()) {
                     cmbName->showPlayer(aktiv);
@@ -162,11 +160,15 @@ frmUebung& frmKalmix::uebung() {
 }
 
 void frmKalmix::showSettingsWizard(bool unlocked) {
+    const QString before = aktiv;
     uebung().showModal(unlocked);
+    const bool applied = m_uebung->closedWithOk();
     if (m_uebung && m_uebung->unloaded()) {
         delete m_uebung;
         m_uebung = nullptr;
     }
+    if (!applied)
+        settleActivePlayer(before);
     updateNumberPad(); // the player may have switched the pad or read-aloud on or off
 }
 
@@ -245,7 +247,7 @@ void frmKalmix::PicBut_Click(int index) {
         if (index >= 10 && index <= 16) {
             SprachBasis = static_cast<std::int16_t>((index - 10) * 1000);
             Sprache();
-            SaveIni(QStringLiteral("Optionen"), QStringLiteral("Sprache"), Str(SprachBasis));
+            SaveLanguage();
         }
         break;
     }

@@ -153,6 +153,9 @@ private:
     // Says the current task again while it waits for its answer.
     void repeatTask();
     void updateFirstStartHint();
+    // After the settings window was left without OK: the player the settings file names is
+    // loaded and applied when the active player is no longer `before`.
+    void settleActivePlayer(const QString& before);
     void setClockCountsDown(bool on);
     // The question on one line where the task frame has room for it beside the answer box.
     void sizeQuestion();

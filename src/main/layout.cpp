@@ -37,6 +37,8 @@ Layout formLayout(const LayoutInput& in) {
         l.meterLeft = l.barLeft + double(in.geloest) / in.aufgZahl * l.barWidth * 0.86;
     if (in.elapsed && in.zeit != 0)
         l.meterLeft = l.barLeft + *in.elapsed / in.zeit * l.barWidth * 0.86;
+    if (in.figureRest)
+        l.meterLeft = l.barLeft + *in.figureRest * l.barWidth;
     const int x = l.board.x() + in.board.width();
     l.panel.setX(x + half(in.W - x - in.panel.width() - in.stripWidth));
     l.panel.setY(l.board.y() + half(in.board.height() - in.panel.height()));

@@ -31,6 +31,8 @@ struct LayoutInput {
     int aufgZahl = 0;
     std::optional<double> elapsed;
     int zeit = 0;
+    // Where the round's last walk left the figure, as a share of the bar: it stays there.
+    std::optional<double> figureRest;
 };
 
 struct Layout {

@@ -66,10 +66,7 @@ void frmKalmix::ComboAktualisieren() {
                 cmbName->addItems(readPlayerNames());
                 cmbName->setCurrentIndex(-1);
             },
-            [&] {
-                aktiv = GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"),
-                                     QString(255, u' '));
-            },
+            [&] { aktiv = readActivePlayer(); },
             [&] {
                 // A player missing from the list leaves the box empty rather than showing
                 // the first name while the game plays for another.
@@ -82,6 +79,10 @@ void frmKalmix::ComboAktualisieren() {
 }
 
 void frmKalmix::cmbName_Click() {
+    // The old game stands still while the new player's profile loads: a message box of the
+    // load lets events run, and none of that game's waits may end and draw a task from a
+    // record that is only half loaded.
+    bool held = false;
     Procedure("frmKalmix", "cmbName_click")
         .run({
             [&] {
@@ -89,7 +90,13 @@ void frmKalmix::cmbName_Click() {
                     exitProcedure();
             },
             [&] { aktiv = cmbName->currentText(); },
-            [&] { uebung().BenutzerLaden(); },
+            [&] {
+                if (!m_game.paused()) {
+                    m_game.pauseForSettings();
+                    held = true;
+                }
+                uebung().BenutzerLaden();
+            },
             [&] { m_game.stopTimer(); },
             [&] { SaveIni(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), aktiv); },
             [&] {
@@ -101,6 +108,23 @@ void frmKalmix::cmbName_Click() {
                     m_game.Start_Click();
             },
         });
+    // Started anew, the old game is gone; otherwise it goes on, or ends when it cannot.
+    if (held)
+        m_game.resumeAfterSettings();
+}
+
+void frmKalmix::settleActivePlayer(const QString& before) {
+    // Left without OK, the settings window applied nothing. When the active player changed in
+    // it (another chosen, one added, the active one deleted), the game takes the player that
+    // the settings file names, loaded and applied as at start-up: never one player's name
+    // with another one's settings, never a deleted player.
+    if (aktiv == before && readActivePlayer() == before)
+        return;
+    ComboAktualisieren();
+    if (m_uebung)
+        m_uebung->BenutzerLaden();
+    else
+        uebung(); // a window loaded hidden loads the active player and applies the profile
 }
 
 } // namespace kalmix

@@ -37,6 +37,7 @@ void frmKalmix::Form_Resize() {
     if (m_game.StartTimer)
         in.elapsed = m_game.elapsedSeconds();
     in.zeit = Zeit;
+    in.figureRest = m_game.figureRest();
     // Until the factor for the screen's fonts is worked out, the normal one counts.
     Layout l = formLayout(in);
 

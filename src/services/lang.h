@@ -49,5 +49,9 @@ bool isFirstStart();
 std::int16_t startLanguage();
 // A stored language offset as one of the seven languages (0, 1000, ... 6000): the nearest one.
 std::int16_t validLanguage(int stored);
+// Stores SprachBasis under "Sprache" in "Optionen". A stored value that is none of the seven
+// languages (a hand-edited 7000 or "abc") and reads as the current language stays as it is:
+// only another language chosen replaces it.
+void SaveLanguage();
 
 } // namespace kalmix

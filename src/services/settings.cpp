@@ -357,7 +357,7 @@ void SaveIniList(const QString& section, const QString& prefix, const QStringLis
     }});
 }
 
-QStringList GetIniList(const QString& section, const QString& prefix) {
+QStringList GetIniList(const QString& section, const QString& prefix, bool whole) {
     QStringList result;
     Procedure("Allgemein", "GetIniString").run({[&] {
         result.clear();
@@ -368,7 +368,7 @@ QStringList GetIniList(const QString& section, const QString& prefix) {
                 parsed->index.value(section, prefix + QString::number(n));
             if (!text || text->isEmpty())
                 break;
-            result.append(cutToBuffer(*text));
+            result.append(whole ? *text : cutToBuffer(*text));
         }
     }});
     return result;

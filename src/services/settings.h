@@ -58,8 +58,9 @@ public:
 void keepPasswordPrivate();
 
 // The values of prefix1, prefix2, ... in Section up to the first empty or missing one, each as
-// GetIniString reads it, from one look at the file.
-QStringList GetIniList(const QString& section, const QString& prefix);
+// GetIniString reads it, from one look at the file. `whole`: values are never cut (names that
+// are also the names of sections must come back as they are).
+QStringList GetIniList(const QString& section, const QString& prefix, bool whole = false);
 
 // The profile read and write under the functions above, on any INI file.
 // profileRead gives nothing when the file, the section or the key is absent.

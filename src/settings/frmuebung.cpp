@@ -165,6 +165,7 @@ void frmUebung::Form_Load() {
 
 void frmUebung::showModal(bool unlocked) {
     m_unlocked = unlocked;
+    m_closedWithOk = false;
     exec();
     m_unlocked = false;
 }
@@ -430,6 +431,26 @@ void frmUebung::cmdZurueck_Click() {
 // ---------------------------------------------------------------- OK, Cancel, log
 
 void frmUebung::cmdOptOK_Click() {
+    if (shown()) {
+        // The name is taken without blanks at its ends, as leaving the name box takes it: a
+        // name of blanks alone is no name.
+        const QString name = txtName->text().trimmed();
+        if (name != txtName->text()) {
+            m_inCompletion = true; // dropping blanks is no new input
+            txtName->setText(name);
+            m_inCompletion = false;
+        }
+        if (tooShortForANewPlayer(name) && !name.isEmpty()) {
+            // A single letter never becomes a player: the name page asks for a name.
+            leavePage();
+            MsgBox(langText(145), MsgButtons::Ok, MsgIcon::Information, this, langText(146));
+            backToFirstPage();
+            cmdZurueck->setEnabled(false);
+            txtName->setFocus();
+            txtName->selectAll();
+            return;
+        }
+    }
     SettingsControls c;
     c.name = txtName->text();
     c.logFile = chkLogfile->isChecked();
@@ -461,8 +482,10 @@ void frmUebung::cmdOptOK_Click() {
                     [&] { stayWithoutName(); },
                     [&] { backToFirstPage(); },
                     [&] {
-                        if (shown())
-                            unload();
+                        if (!shown())
+                            return;
+                        m_closedWithOk = true;
+                        unload();
                     },
                 });
 }

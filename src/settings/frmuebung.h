@@ -35,6 +35,8 @@ public:
     void showModal(bool unlocked = false);
     // OK or Cancel (or the close box) unloaded the window: its owner deletes it.
     bool unloaded() const { return m_unloaded; }
+    // The last showing ended with OK, which applied the window's settings.
+    bool closedWithOk() const { return m_closedWithOk; }
 
     void Sprache();
     void BenutzerLaden();
@@ -118,6 +120,8 @@ private:
     void lstName_SelectionChanged();
     // A new name that is too long or one of Kalmix's own sections: a message, and true.
     bool refuseName();
+    // A name that is not listed and shorter than two characters: no new player's name.
+    bool tooShortForANewPlayer(const QString& name) const;
     bool checkNumberBox(QLineEdit* box);
     void txtName_Change();
     void showPage(int page);
@@ -143,6 +147,7 @@ private:
 
     std::optional<SettingsWriteReport> m_writeReport; // while the window is shown
     bool m_unloaded = false;
+    bool m_closedWithOk = false;
     bool m_unlocked = false; // opened with the grown-up's password
     bool m_inCompletion = false;
     bool m_holdLostFocus = false;

@@ -87,6 +87,11 @@ bool frmUebung::refuseName() {
     return true;
 }
 
+bool frmUebung::tooShortForANewPlayer(const QString& name) const {
+    return name.size() < 2 &&
+           lstName->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty();
+}
+
 void frmUebung::savePlayerList() {
     QStringList names;
     for (int n = 1; n <= lstName->count(); ++n)
@@ -169,7 +174,9 @@ void frmUebung::txtName_LostFocus() {
             },
             [&] {
                 const QString name = txtName->text();
-                if (name.isEmpty() || refuseName())
+                // A single letter is no new player's name, however the box is left: Next
+                // empties it, OK asks for a name.
+                if (tooShortForANewPlayer(name) || refuseName())
                     return;
                 for (int i = 0; i < lstName->count(); ++i) {
                     if (lstName->item(i)->text() == name)
@@ -225,11 +232,16 @@ void frmUebung::cmdDelEntry_Click() {
                 lstName->clearSelection();
                 m_quietList = false;
                 savePlayerList();
+                const bool storedActive = readActivePlayer() == name;
                 txtName->clear(); // completes to the first listed player, if any
-                if (txtName->text().isEmpty() && aktiv == name) {
+                if (txtName->text().isEmpty() && (aktiv == name || storedActive)) {
                     // No player is left: the deleted one is not kept as the active player.
                     aktiv.clear();
                     SaveIni(kBenutzer, QStringLiteral("aktiv"), std::nullopt);
+                } else if (storedActive && aktiv != name) {
+                    // The settings file named the deleted player as the active one: now it
+                    // names the player the box was completed to.
+                    SaveIni(kBenutzer, QStringLiteral("aktiv"), aktiv);
                 }
                 if (deleteHistory && reportSource())
                     reportSource()->deletePlayerHistory(name);
@@ -299,6 +311,9 @@ void frmUebung::BenutzerLaden() {
                                                       QString::fromLatin1(kDefaultFaktoren));
                 for (int i = 0; i < 20; ++i)
                     chkFaktor[i]->setChecked(tickAt(faktoren, i));
+                // As the box's handler would set it; a box that had that state already (a
+                // window loaded afresh) does not run its handler.
+                NullFaktor = truth(chkFaktor[19]->isChecked());
             },
             [&] {
                 txtZeit->setText(QString::number(GetIniInt(section, QStringLiteral("Zeit"), 120)));
@@ -339,6 +354,7 @@ void frmUebung::BenutzerLaden() {
                 chkLogfile->setChecked(GetIniInt(kOptionen, QStringLiteral("LogFile"), 0) != 0);
                 chkTipp->setChecked(GetIniInt(section, QStringLiteral("Hilfe"), 1) != 0);
                 chkNull->setChecked(GetIniInt(section, QStringLiteral("Null"), 0) != 0);
+                Null = truth(chkNull->isChecked());
                 // A settings file without the key keeps the board without the pad.
                 chkZiffernblock->setChecked(GetIniInt(section, QStringLiteral("Ziffernblock"), 0) !=
                                             0);
@@ -359,14 +375,15 @@ void frmUebung::BenutzerLaden() {
 void frmUebung::BenutzerSpeichern() {
     Procedure("frmUebung", "BenutzerSpeichern")
         .run({
-            [&] { SaveIni(kOptionen, QStringLiteral("Sprache"), Str(SprachBasis)); },
+            [&] { SaveLanguage(); },
             [&] {
                 if (!shown())
                     exitProcedure();
             },
             [&] {
-                if (reservedName(txtName->text()))
-                    exitProcedure(); // never a profile in the sections of Kalmix's own
+                // Never a profile in the sections of Kalmix's own, nor under an empty name.
+                if (reservedName(txtName->text()) || txtName->text().trimmed().isEmpty())
+                    exitProcedure();
                 aktiv = txtName->text().trimmed();
                 SaveIni(kBenutzer, QStringLiteral("aktiv"), aktiv);
             },

@@ -158,7 +158,16 @@ std::int16_t minSumFor(std::int16_t maxSum) {
 }
 
 QStringList readPlayerNames() {
-    return GetIniList(QStringLiteral("Benutzer"), QStringLiteral("Name"));
+    return GetIniList(QStringLiteral("Benutzer"), QStringLiteral("Name"), true);
+}
+
+QString readActivePlayer() {
+    QString name;
+    Procedure("Allgemein", "GetIniString").run({[&] {
+        name = profileRead(iniFilePath(), QStringLiteral("Benutzer"), QStringLiteral("aktiv"))
+                   .value_or(QString());
+    }});
+    return name;
 }
 
 std::int16_t factorOfBox(int box) {

@@ -72,8 +72,12 @@ inline constexpr char kDefaultSymbole[] = "101101010";
 inline constexpr char kDefaultFaktoren[] = "0011010100010000000";
 
 // The known players: "Name1", "Name2", ... of section "Benutzer", up to the first empty or
-// missing one.
+// missing one. Names are read whole, also those longer than other texts can be: a name is
+// also the name of its player's section.
 QStringList readPlayerNames();
+// The active player as the settings file keeps it ("aktiv" of "Benutzer"), whole; empty when
+// there is none.
+QString readActivePlayer();
 
 // The state of the settings window's controls that the apply step reads.
 struct SettingsControls {

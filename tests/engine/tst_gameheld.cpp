@@ -5,8 +5,11 @@
 
 #include "gamefixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 
 using namespace kalmix;
 using namespace kalmix::test;
@@ -31,6 +34,10 @@ private Q_SLOTS:
     void fewerTasksSetDuringTheGame();
     void leftProcedureEndsTheGame_data();
     void leftProcedureEndsTheGame();
+    void timeRunsOutUnderAMessageBox_data();
+    void timeRunsOutUnderAMessageBox();
+    void roundOverDuringItsLastWalk_data();
+    void roundOverDuringItsLastWalk();
 };
 
 namespace {
@@ -55,6 +62,22 @@ BoardItems itemsOf(const FakeBoard& b) {
     return {b.taskVisible, b.questionVisible, b.symbols,       b.jaNein,
             b.task,        b.answer,          b.answerVisible, b.preview};
 }
+
+// Hears the answers judged and the ends of rounds; may show a message box at an answer, as the
+// practice history does when it cannot write.
+struct Heard final : GameEvents {
+    QStringList said;
+    std::function<void()> atAnswer;
+    void answerJudged(const TaskFacts&, std::optional<int>, Outcome, double,
+                      const QDateTime&) override {
+        said << u"answer"_qs;
+        if (atAnswer)
+            atAnswer();
+    }
+    void roundEnded(const RoundSummary&, bool finished, const QDateTime&) override {
+        said << (finished ? u"finished"_qs : u"abandoned"_qs);
+    }
+};
 
 } // namespace
 
@@ -286,6 +309,164 @@ void TestGameHeld::leftProcedureEndsTheGame() {
     QVERIFY(f.driver.awaitAnswerBox());
     play(f, QStringLiteral("r"));
     QCOMPARE(int(f.game.Geloest), 1);
+}
+
+void TestGameHeld::timeRunsOutUnderAMessageBox_data() {
+    QTest::addColumn<QString>("box");    // who shows it: "log", "history" or "error" (Ignore)
+    QTest::addColumn<QString>("answer"); // "w", "r" or "h" as in play()
+    QTest::newRow("wrong answer, the log fails") << u"log"_qs << u"w"_qs;
+    QTest::newRow("right answer, the log fails") << u"log"_qs << u"r"_qs;
+    QTest::newRow("light bulb's answer, the log fails") << u"log"_qs << u"h"_qs;
+    QTest::newRow("wrong answer, the history fails") << u"history"_qs << u"w"_qs;
+    QTest::newRow("right answer, the history fails") << u"history"_qs << u"r"_qs;
+    QTest::newRow("wrong answer, an error ignored") << u"error"_qs << u"w"_qs;
+    QTest::newRow("right answer, an error ignored") << u"error"_qs << u"r"_qs;
+}
+
+// A message box shown while an answer is judged lets the clock tick on, and the time of the
+// round may run out under it. The round ends then, once; what the judging still had to do when
+// the box closed is not done: no answer box opens again, the keys are not filtered, no second
+// end, end sound or summary.
+void TestGameHeld::timeRunsOutUnderAMessageBox() {
+    QFETCH(QString, box);
+    QFETCH(QString, answer);
+    Fixture f;
+    Zeit = 30;
+    AufgZahl = 0;
+    Hilfe = PlaySound = LogFile = kTrue;
+    Animation = kFalse;
+    Heard heard;
+    f.game.events.add(&heard);
+    QList<RoundSummary> ended;
+    f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
+    f.game.Start_Click();
+    play(f, u"r"_qs);
+    f.scheduler.advance(28'000 - f.env.clock.mono);
+    QVERIFY(f.driver.awaitingAnswer());
+
+    int boxes = 0;
+    qsizetype eventsAtTheEnd = -1, soundsAtTheEnd = -1, heardAtTheEnd = -1;
+    const auto underTheBox = [&] {
+        ++boxes;
+        f.scheduler.advance(5000); // the clock ticks on while the box is open
+        QVERIFY(!f.game.running());
+        eventsAtTheEnd = f.board.events.size();
+        soundsAtTheEnd = f.env.sound.played.size();
+        heardAtTheEnd = heard.said.size();
+    };
+    if (box == u"error") {
+        // The wrong or the right picture cannot be shown; the dialog is answered Ignore.
+        const int line = answer == u"w" ? 5 : 10;
+        bool failed = false;
+        setFaultInjector([&](const char*, const char* p, int n) {
+            if (failed || QLatin1String(p) != QLatin1String("Form_KeyPress") || n != line)
+                return false;
+            return failed = true;
+        });
+        setErrorReporter([&](const QString&, const QString&) {
+            underTheBox();
+            return std::int16_t(ActionIgnore);
+        });
+    } else {
+        setMsgBoxHook([&](const MsgBoxCall&) {
+            underTheBox();
+            return MsgResult::Ok;
+        });
+        if (box == u"log") { // the log's place is taken by a folder
+            QFile::remove(f.env.path(kLogName));
+            QVERIFY(QDir(f.env.dir()).mkdir(kLogName));
+        } else {
+            heard.atAnswer = [] { MsgBox(u"The practice history cannot be written."_qs); };
+        }
+    }
+    f.board.clearHistory();
+    f.env.sound.played.clear();
+    if (answer == u"h") {
+        f.game.Loesung_Click();
+        f.scheduler.advance(200);
+    } else if (answer == u"r") {
+        f.answerRight();
+    } else {
+        f.answerWrong();
+    }
+    QCOMPARE(boxes, 1);
+    f.scheduler.runAll();
+    f.driver.enter();
+    setFaultInjector(nullptr);
+    setMsgBoxHook(nullptr);
+    setErrorReporter(nullptr);
+    f.game.events.remove(&heard);
+
+    QCOMPARE(f.board.events.mid(eventsAtTheEnd), QStringList());
+    QCOMPARE(f.sounds().mid(soundsAtTheEnd), QList<int>());
+    QCOMPARE(f.sounds().count(107), 1);
+    QCOMPARE(heard.said.mid(heardAtTheEnd), QStringList());
+    QCOMPARE(heard.said.count(u"finished"_qs), 1);
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(ended[0].timeUp);
+    QVERIFY(!f.game.running());
+    QVERIFY(!f.board.answerVisible && !f.board.preview && !f.board.frameVisible);
+    QVERIFY(f.board.enabled(kStart));
+    QVERIFY(f.board.enabled(kOptions) && f.board.enabled(kHelp));
+    // The next round starts as usual.
+    f.game.Start_Click();
+    QVERIFY(f.driver.awaitAnswerBox());
+}
+
+void TestGameHeld::roundOverDuringItsLastWalk_data() {
+    QTest::addColumn<QString>("what");
+    QTest::newRow("settings window cancelled") << u"cancel"_qs;
+    QTest::newRow("settings window: another kind") << u"kind"_qs;
+    QTest::newRow("settings window: another player") << u"player"_qs;
+    QTest::newRow("a new round started") << u"start"_qs;
+}
+
+// The last task of a round is solved: while the figure walks to the pencil's tip, the round is
+// finished already. Nothing done in that moment makes it an abandoned round, and unless a new
+// round starts at once, its summary is shown.
+void TestGameHeld::roundOverDuringItsLastWalk() {
+    QFETCH(QString, what);
+    Fixture f;
+    AufgZahl = 2;
+    Animation = PlaySound = kTrue;
+    aktiv = u"Anna"_qs;
+    Heard heard;
+    f.game.events.add(&heard);
+    QList<RoundSummary> ended;
+    f.game.roundEnded = [&](const RoundSummary& s) { ended.append(s); };
+    f.game.Start_Click();
+    play(f, u"r r"_qs);
+    f.scheduler.advance(500); // the step to the last task's place, then the last walk
+    QVERIFY(f.game.running());
+    QVERIFY(f.board.meterIcon != 101);
+
+    if (what == u"start") {
+        f.game.Start_Click();
+    } else {
+        f.game.pauseForSettings();
+        f.scheduler.advance(10'000);
+        if (what == u"kind")
+            Uebung = 4;
+        else if (what == u"player")
+            aktiv = u"Ben"_qs;
+        f.game.resumeAfterSettings();
+    }
+    f.scheduler.runAll();
+    f.game.events.remove(&heard);
+    aktiv.clear();
+    QCOMPARE(heard.said.filter(u"ed"_qs).mid(0, 1), QStringList{u"finished"_qs});
+    QVERIFY(!heard.said.contains(u"abandoned"_qs));
+    if (what == u"start") {
+        QVERIFY(ended.isEmpty()); // the new round is on the board
+        QVERIFY(f.driver.awaitAnswerBox());
+        return;
+    }
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended[0].solved, 2);
+    QVERIFY(!f.game.running());
+    QVERIFY(f.board.enabled(kStart));
+    QCOMPARE(f.board.meter, std::nearbyint(f.board.left + 0.93 * f.board.width));
+    QCOMPARE(f.sounds().count(107), 1);
 }
 
 QTEST_MAIN(TestGameHeld)

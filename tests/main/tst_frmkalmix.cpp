@@ -4,6 +4,8 @@
 #include "main/helpwindow.h"
 #include "main/layout.h"
 #include "main/roundsummary.h"
+#include "services/appinfo.h"
+#include "services/desktop.h"
 #include "services/lang.h"
 #include "services/passwordhash.h"
 #include "services/resfiles.h"
@@ -134,6 +136,11 @@ private Q_SLOTS:
     void optionsButtonAsksForThePassword();
     void reportAndFirstPlayerAskForThePassword_data();
     void reportAndFirstPlayerAskForThePassword();
+    void resizePlacesTheFigure_data();
+    void resizePlacesTheFigure();
+    void closeBoxDuringAGame();
+    void helpMenuAtTheMouse();
+    void positionierenAtLargeFonts();
 };
 
 void TestFrmKalmix::keyFilterLetsOnlyDigitsThrough() {
@@ -664,6 +671,132 @@ void TestFrmKalmix::reportAndFirstPlayerAskForThePassword() {
         texts << m.text;
     QCOMPARE(texts, right || typed.isEmpty() ? QStringList() : QStringList(2, langText(350)));
     QVERIFY(env.window->PicBut[0]->isEnabled()); // no player, no game
+void TestFrmKalmix::resizePlacesTheFigure_data() {
+    QTest::addColumn<bool>("timed");     // 120 seconds, else 10 tasks
+    QTest::addColumn<bool>("animation"); // the figure walks
+    QTest::addColumn<bool>("over");      // the round is played to its end
+    QTest::addColumn<double>("share");   // where the figure stands, of the bar from its left
+    QTest::newRow("5 of 10 tasks, the figure never walked") << false << false << false << 0.43;
+    QTest::newRow("60 of 120 seconds, the figure never walked") << true << false << false << 0.43;
+    QTest::newRow("10 of 10 tasks, after the last walk") << false << true << true << 0.93;
+    QTest::newRow("120 seconds over, after the last walk") << true << true << true << 0.93;
+}
+
+// A new size of the window places the figure by the round's progress, also where the animation
+// never moved it; after a round's last walk to the pencil's tip it stays on the tip.
+void TestFrmKalmix::resizePlacesTheFigure() {
+    QFETCH(bool, timed);
+    QFETCH(bool, animation);
+    QFETCH(bool, over);
+    QFETCH(double, share);
+    WindowEnv env;
+    Animation = truth(animation);
+    if (timed) {
+        Zeit = 120;
+        AufgZahl = 0;
+    }
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(env.awaitTask());
+    if (timed) {
+        const qint64 due = over ? 121'000 : 60'000;
+        env.scheduler.advance(due - qint64(env.window->game().elapsedSeconds() * 1000));
+    } else {
+        for (int task = 0; task < (over ? 10 : 5); ++task) {
+            QVERIFY(env.awaitTask());
+            env.typeAnswer(env.answerOnBoard());
+        }
+    }
+    if (over) {
+        env.scheduler.advance(3000);
+        QVERIFY(!env.window->game().running());
+    }
+    const QSize size = env.window->size() + QSize(80, 40);
+    env.window->resize(size);
+    QTRY_COMPARE(env.window->size(), size);
+    const QLabel* bar = env.window->imgStift;
+    QCOMPARE(bar->width(), qRound(0.8 * size.width()));
+    const int expected = qRound(bar->x() + share * bar->width());
+    QVERIFY2(qAbs(env.window->imgMeter->x() - expected) <= 1,
+             qPrintable(QStringLiteral("%1, not %2").arg(env.window->imgMeter->x()).arg(expected)));
+}
+
+// The close box ends the program during a game without a question and writes nothing: no
+// closing line in the practice log, nothing in the settings file.
+void TestFrmKalmix::closeBoxDuringAGame() {
+    WindowEnv env;
+    LogFile = kTrue;
+    QTest::mouseClick(env.window->PicBut[0], Qt::LeftButton);
+    QVERIFY(env.awaitTask());
+    env.typeAnswer(env.answerOnBoard());
+    QVERIFY(env.awaitTask());
+    const QByteArray ini = env.readFile(QStringLiteral("Kalmix.ini"));
+    const QByteArray log = env.readFile(QStringLiteral("Kalmix_Log.txt"));
+    QVERIFY(log.endsWith("\r\n") && !log.endsWith("\r\n\r\n"));
+    QVERIFY(env.window->close()); // the close box
+    QVERIFY(!env.window->isVisible());
+    QVERIFY(env.messages.isEmpty());
+    QVERIFY(!LogNr().isOpen());
+    QCOMPARE(env.readFile(QStringLiteral("Kalmix_Log.txt")), log);
+    QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")), ini);
+}
+
+// The help button pops its menu up where the mouse is, with the entries in their order; the
+// home page and the e-mail entries hand their addresses to the desktop.
+void TestFrmKalmix::helpMenuAtTheMouse() {
+    WindowEnv env;
+    QList<QUrl> opened;
+    setShellOpenHook([&](const QUrl& url) {
+        opened << url;
+        return true;
+    });
+    const QPoint at(60, 50);
+    QCursor::setPos(at);
+    if (QCursor::pos() != at)
+        QSKIP("the platform cannot place the mouse");
+    QTest::mouseClick(env.window->PicBut[4], Qt::LeftButton);
+    QMenu* menu = env.window->mnuHilfe;
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(menu->geometry().topLeft(), at);
+    QStringList entries;
+    for (const QAction* a : menu->actions())
+        entries << (a->isSeparator() ? u"-"_qs : a->text());
+    QCOMPARE(entries, (QStringList{langText(121), u"-"_qs, u"&Orbelt's Homepage..."_qs,
+                                   langText(122), u"-"_qs, langText(302), langText(123)}));
+    menu->hide();
+    env.window->mnuHomepage->trigger();
+    env.window->mnuEMail->trigger();
+    setShellOpenHook(nullptr);
+    QCOMPARE(opened, (QList<QUrl>{QUrl(homePage()), QUrl(frmKalmix::emailAddress())}));
+    QVERIFY(env.errors.isEmpty());
+}
+
+// On a screen with large fonts (12 twips per pixel) the task frame is smaller and its texts
+// larger: run by CTest with 120 dots per inch.
+void TestFrmKalmix::positionierenAtLargeFonts() {
+    if (twipsPerPixel() >= 15)
+        QSKIP("the screen has normal fonts");
+    WindowEnv env;
+    const frmKalmix& w = *env.window;
+    const int board = w.picTafel->width(), boardHeight = w.picTafel->height();
+    const int fw = px(6015), fh = px(4335); // the task frame as designed
+    QCOMPARE(w.fraUebung->geometry(), QRect(half(board - 0.8 * fw), half(boardHeight - 0.6 * fh),
+                                            int(0.8 * fw), int(0.75 * fh)));
+    QCOMPARE(w.cmbName->x(), half(board - w.cmbName->width()));
+    QCOMPARE(w.lblFrage->pos(), QPoint(px(300), px(220)));
+    QCOMPARE(w.cmbName->font().pointSize(), 14);
+    QCOMPARE(w.lblAufgabe->font().pointSize(), 24);
+    QCOMPARE(w.txtErgebnis->font().pointSize(), 24);
+    QVERIFY(w.lblFrage->font().pointSize() <= 24 && w.lblFrage->font().pointSize() >= 18);
+    QCOMPARE(w.lblAufgabe->pos(), QPoint(px(200), int(1.5 * w.lblAufgabe->height())));
+    const int rowX = w.lblFrage->y() + int(1.1 * w.lblFrage->height());
+    QCOMPARE(w.imgSymbolX[0]->pos(), QPoint(px(200), rowX));
+    QCOMPARE(w.imgSymbolY[0]->pos(), QPoint(px(200), rowX + int(1.5 * 32)));
+    for (int i = 1; i < 25; ++i) { // the rows follow their first picture
+        QCOMPARE(w.imgSymbolX[i]->y(), rowX);
+        QCOMPARE(w.imgSymbolY[i]->pos(), QPoint(w.imgSymbolX[i]->x(), rowX + 48));
+        QCOMPARE(w.imgSymbolX[i]->x(), w.imgSymbolX[i - 1]->x() + 40);
+    }
+    QCOMPARE(w.imgJaNein[1]->pos(), w.imgJaNein[0]->pos());
 }
 
 QTEST_MAIN(TestFrmKalmix)

@@ -81,12 +81,15 @@ void TestLayout::figureFollowsTheGame_data() {
     QTest::addColumn<int>("aufgZahl");
     QTest::addColumn<double>("elapsed"); // negative: count mode
     QTest::addColumn<int>("zeit");
+    QTest::addColumn<double>("rest");  // where the last walk left the figure; negative: none
     QTest::addColumn<double>("share"); // of the bar's width from its left edge
-    QTest::newRow("before the first game") << 0 << 10 << -1.0 << 0 << 0.0;
-    QTest::newRow("count mode, 5 of 10") << 5 << 10 << -1.0 << 0 << 0.43;
-    QTest::newRow("count mode, all solved") << 10 << 10 << -1.0 << 0 << 0.86;
-    QTest::newRow("time mode, 60 of 120 s") << 0 << 0 << 60.0 << 120 << 0.43;
-    QTest::newRow("time mode, just started") << 0 << 0 << 0.0 << 120 << 0.0;
+    QTest::newRow("before the first game") << 0 << 10 << -1.0 << 0 << -1.0 << 0.0;
+    QTest::newRow("count mode, 5 of 10") << 5 << 10 << -1.0 << 0 << -1.0 << 0.43;
+    QTest::newRow("count mode, all solved") << 10 << 10 << -1.0 << 0 << -1.0 << 0.86;
+    QTest::newRow("time mode, 60 of 120 s") << 0 << 0 << 60.0 << 120 << -1.0 << 0.43;
+    QTest::newRow("time mode, just started") << 0 << 0 << 0.0 << 120 << -1.0 << 0.0;
+    QTest::newRow("count mode, after the last walk") << 10 << 10 << -1.0 << 0 << 0.93 << 0.93;
+    QTest::newRow("time mode, after the last walk") << 3 << 0 << 200.0 << 120 << 0.93 << 0.93;
 }
 
 void TestLayout::figureFollowsTheGame() {
@@ -94,6 +97,7 @@ void TestLayout::figureFollowsTheGame() {
     QFETCH(int, aufgZahl);
     QFETCH(double, elapsed);
     QFETCH(int, zeit);
+    QFETCH(double, rest);
     QFETCH(double, share);
     LayoutInput in;
     in.W = 800;
@@ -103,6 +107,8 @@ void TestLayout::figureFollowsTheGame() {
     if (elapsed >= 0)
         in.elapsed = elapsed;
     in.zeit = zeit;
+    if (rest >= 0)
+        in.figureRest = rest;
     const Layout l = formLayout(in);
     QVERIFY(qAbs(l.meterLeft - (l.barLeft + share * l.barWidth)) < 1e-9);
 }

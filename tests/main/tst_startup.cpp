@@ -59,6 +59,8 @@ private Q_SLOTS:
     void firstStart_data();
     void firstStart();
     void storedLanguageRulesAfterTheFirstActivation();
+    void badStoredLanguageStaysStored_data();
+    void badStoredLanguageStaysStored();
     void playerListStopsAtTheFirstGap();
     void pickingAPlayerStartsAGame();
     void secondActivationChangesNothing();
@@ -106,6 +108,38 @@ void TestStartup::storedLanguageRulesAfterTheFirstActivation() {
     QCOMPARE(env.window->lblFrage->text(), GetLang(2105));
     QCOMPARE(PlaySound, 0);
     QVERIFY(env.ini().contains("Sprache= 2000\r\n"));
+}
+
+void TestStartup::badStoredLanguageStaysStored_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("language"); // the language Kalmix speaks
+    QTest::newRow("7000") << QByteArray("7000") << 6000;
+    QTest::newRow("-1") << QByteArray("-1") << 0;
+    QTest::newRow("beyond 16 bits") << QByteArray("2147483648") << 0;
+    QTest::newRow("no number") << QByteArray("abc") << 0;
+}
+
+// A stored language that is none of the seven is read as the nearest one, and stays in the file
+// as it is, through the start, the players' profiles applied and saved, and a press on the
+// language in use; only another language chosen replaces it.
+void TestStartup::badStoredLanguageStaysStored() {
+    QFETCH(QByteArray, stored);
+    QFETCH(int, language);
+    StartEnv env(QStringLiteral("de_DE"),
+                 "[Optionen]\r\nSprache=" + stored +
+                     "\r\nPlaySound= 0\r\n[Benutzer]\r\nName1=Anna\r\naktiv=Anna\r\n"
+                     "[Anna]\r\nUebung= 2\r\n");
+    QCOMPARE(int(SprachBasis), language);
+    QCOMPARE(env.window->Label[0]->text(), GetLang(static_cast<std::int16_t>(language + 109)));
+    const QByteArray kept = "Sprache=" + stored + "\r\n";
+    QVERIFY(env.ini().contains(kept));
+    env.window->cmbName->setCurrentIndex(0); // Anna again: her profile is applied and saved
+    env.window->cmbName_Click();
+    QTest::mouseClick(env.window->PicBut[10 + language / 1000], Qt::LeftButton);
+    QVERIFY(env.ini().contains(kept));
+    QTest::mouseClick(env.window->PicBut[language == 1000 ? 12 : 11], Qt::LeftButton);
+    QVERIFY(!env.ini().contains(kept));
+    QCOMPARE(GetIniInt(u"Optionen"_qs, u"Sprache"_qs, -1), language == 1000 ? 2000 : 1000);
 }
 
 void TestStartup::playerListStopsAtTheFirstGap() {

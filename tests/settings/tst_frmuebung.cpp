@@ -91,7 +91,7 @@ struct Wizard : TestEnv {
     void reload() {
         w.reset();
         resetRecord();
-        aktiv = GetIniString(QStringLiteral("Benutzer"), QStringLiteral("aktiv"), {});
+        aktiv = readActivePlayer();
         w = std::make_unique<frmUebung>();
     }
     bool show() {
@@ -314,6 +314,127 @@ private Q_SLOTS:
             f.shownMessages();
         QCOMPARE(seen, outcome);
         QCOMPARE(f.w->Seite, f.page());
+    }
+
+    // However the name box is left, a single letter never becomes a player.
+    void oneLetterNeverJoins_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("how"); // "next" clicked, "tab" pressed, "ok" clicked
+        QTest::addColumn<QStringList>("outcome");
+        const QString asked = msg(145, MsgIcon::Information, lang(146));
+        QTest::newRow("Next clicked, names listed: the first one")
+            << kBase << u"next"_qs
+            << QStringList{u"page 1, box 'Anna', active 'Anna', players Anna,Ben"_qs};
+        QTest::newRow("Next clicked, empty list: asks for a name")
+            << QByteArray() << u"next"_qs
+            << QStringList{u"page 0, box '', active '', players "_qs, asked};
+        QTest::newRow("Tab, names listed: the letter stays in the box")
+            << kBase << u"tab"_qs
+            << QStringList{u"page 0, box 'x', active 'Anna', players Anna,Ben"_qs};
+        QTest::newRow("Tab, empty list")
+            << QByteArray() << u"tab"_qs << QStringList{u"page 0, box 'x', active '', players "_qs};
+        QTest::newRow("OK clicked, names listed: asks for a name")
+            << kBase << u"ok"_qs
+            << QStringList{u"page 0, box 'x', active 'Anna', players Anna,Ben"_qs, asked};
+    }
+    void oneLetterNeverJoins() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, how);
+        QFETCH(QStringList, outcome);
+        Wizard f(ini);
+        QVERIFY(f.show());
+        const QByteArray before = f.ini();
+        QTest::keyClicks(f.w->txtName, u"x"_qs);
+        if (how == u"tab")
+            QTest::keyClick(f.w->txtName, Qt::Key_Tab);
+        else
+            f.click(how == u"ok" ? f.w->cmdOptOK : f.w->cmdWeiter);
+        const QStringList seen =
+            QStringList{QStringLiteral("page %1, box '%2', active '%3', players %4")
+                            .arg(f.page())
+                            .arg(f.w->txtName->text(), aktiv, f.names().join(u','))} +
+            f.shownMessages();
+        QCOMPARE(seen, outcome);
+        QVERIFY(f.w->isVisible());
+        QCOMPARE(f.ini(), before);
+    }
+
+    // A name of blanks alone is no name: OK asks for one and stores nothing.
+    void blankNameIsNoName_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("OK clicked") << u"click"_qs;
+        QTest::newRow("Enter on OK") << u"enter"_qs;
+        QTest::newRow("OK's access key, the name box keeping the focus") << u"key"_qs;
+    }
+    void blankNameIsNoName() {
+        QFETCH(QString, how);
+        Wizard f(kBase);
+        QVERIFY(f.show());
+        QTest::keyClicks(f.w->txtName, u"   "_qs); // over the selected "Anna"
+        if (how == u"enter") {
+            f.w->cmdOptOK->setFocus();
+            QTest::keyClick(f.w->cmdOptOK, Qt::Key_Return);
+        } else if (how == u"key") {
+            QTest::keyClick(f.w->txtName, Qt::Key_O, Qt::AltModifier);
+            QTRY_VERIFY(!f.messages.isEmpty() || !f.w->isVisible()); // a click shown first
+        } else {
+            f.click(f.w->cmdOptOK);
+        }
+        QCOMPARE(f.shownMessages(), QStringList{msg(145, MsgIcon::Information, lang(146))});
+        QVERIFY(f.w->isVisible() && f.page() == 0);
+        QCOMPARE(f.ini(), crlf(kBase));
+        f.click(f.w->cmdCancel);
+        QVERIFY(f.w->unloaded());
+        QCOMPARE(f.ini(), crlf(kBase));
+        QCOMPARE(readActivePlayer(), u"Anna"_qs);
+    }
+
+    // A name longer than new names can be, from an older settings file: the player keeps the
+    // profile, which is read, played and saved under the whole name.
+    void longStoredName() {
+        const QByteArray name = QByteArray("Maximiliane ").repeated(25).trimmed(); // 299
+        Wizard f("[Optionen]\nSprache= 0\n[Benutzer]\nName1=" + name + "\naktiv=" + name + "\n[" +
+                 name + "]\nUebung= 4\nFaktoren=00010000000000000000\nAufgZahl=20\n");
+        QCOMPARE(aktiv.size(), 299);
+        QCOMPARE(f.names(), QStringList{QString::fromLatin1(name)});
+        QCOMPARE(describeRecord().left(30), u"kind 4 range 2-10 tasks 20 sec"_qs);
+        QCOMPARE(describeRecord().section(u" list "_qs, 1), u"5"_qs);
+        QVERIFY(f.show());
+        f.nextTo(1);
+        f.click(f.w->optUebung[5]);
+        f.click(f.w->cmdOptOK);
+        QVERIFY(f.w->unloaded());
+        QCOMPARE(f.ini().count("\r\n[Maximiliane"), 1);
+        QCOMPARE(GetIniInt(QString::fromLatin1(name), u"Uebung"_qs, -1), 5);
+        f.reload();
+        QCOMPARE(int(Uebung), 5);
+        QCOMPARE(readActivePlayer(), QString::fromLatin1(name));
+        QVERIFY(f.messages.isEmpty() && f.errors.isEmpty());
+    }
+
+    // Two list entries that differ only in letter case share one profile; deleting one of them
+    // keeps the other's profile.
+    void namesDifferingInCase() {
+        Wizard f("[Optionen]\nSprache= 0\n[Benutzer]\nName1=Anna\nName2=anna\naktiv=anna\n"
+                 "[Anna]\nUebung= 4\n");
+        QCOMPARE(int(Uebung), 4);
+        QVERIFY(f.show());
+        f.clickName(u"anna"_qs);
+        f.click(f.w->cmdDelEntry); // answered Yes
+        QCOMPARE(f.names(), QStringList{u"Anna"_qs});
+        QVERIFY(f.section("Anna").startsWith("Uebung= 4\r\n"));
+        QCOMPARE(aktiv, u"Anna"_qs); // the box was completed to the one left
+        QCOMPARE(int(Uebung), 4);
+        QCOMPARE(readActivePlayer(), u"Anna"_qs);
+    }
+
+    // Kind 8 is labelled with the labels of kinds 6 and 7 joined by " + ", in every language.
+    void allFourKindsLabel() {
+        for (int language = 0; language <= 6000; language += 1000) {
+            Wizard f(kBase, language);
+            QCOMPARE(f.w->optUebung[8]->text(), lang(187) + u" + "_qs + lang(188));
+            QVERIFY(!lang(187).isEmpty() && !lang(188).isEmpty());
+        }
     }
 
     void typingCompletesNames_data() {

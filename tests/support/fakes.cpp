@@ -42,7 +42,9 @@ void FakeScheduler::advance(qint64 ms) {
         moveTo(node.key().first);
         node.mapped()();
     }
-    moveTo(target);
+    // A callback may have moved the time on further (a message box lets time pass): the time
+    // never goes back.
+    moveTo(std::max(target, m_now));
 }
 
 bool FakeScheduler::runAll(qint64 maxMs) {
