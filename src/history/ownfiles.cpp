@@ -34,15 +34,17 @@ bool statOf(const QString& path, struct stat* st) {
     return ::stat(QFile::encodeName(path).constData(), st) == 0;
 }
 
-// Files the settings file and the history make beside themselves while they are written
-// (temporary copies, a history set aside as damaged) start with their names.
+// Files the settings file and the history make beside themselves (temporary copies while they
+// are written, the lock, the journals, a history set aside as damaged) are named after them:
+// "Kalmix.ini.", "Kalmix.db-" and so on.
 bool besideOwnFiles(const QString& target) {
     const QFileInfo t(target);
     if (t.path() != QFileInfo(iniFilePath()).dir().canonicalPath())
         return false;
     const QString name = t.fileName();
     for (const QString& own : {iniFilePath(), HistoryStore::defaultPath()}) {
-        if (name.startsWith(QFileInfo(own).fileName()))
+        const QString ownName = QFileInfo(own).fileName();
+        if (name.startsWith(ownName + u'.') || name.startsWith(ownName + u'-'))
             return true;
     }
     return false;

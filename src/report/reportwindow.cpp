@@ -451,6 +451,12 @@ void ReportWindow::cmdPrint_Click() {
         // The dialog prints to no file, but a printer may still be set up to write one.
         if (!printer.outputFileName().isEmpty() && !mayWrite(printer.outputFileName()))
             return;
+        if (printer.outputFileName().isEmpty() && printer.printerName().isEmpty()) {
+            // No printer at all: the PDF is the way to paper.
+            MsgBox(langText(372).arg(withoutKey(langText(306))), MsgButtons::Ok,
+                   MsgIcon::Information, this);
+            return;
+        }
         const bool done = onClassTab() ? printClassOverview(printer, m_class, clock().now())
                                        : printPlayer(printer, m_report);
         if (!done)

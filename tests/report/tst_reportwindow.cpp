@@ -323,6 +323,7 @@ private Q_SLOTS:
 
     // The exports and a printer that writes a file never replace a file of Kalmix's own, nor
     // anything that is not a regular file: the message says which, and nothing is written.
+    // Without any printer, printing points to the PDF.
     void exportsRefuseOwnFilesAndNonFiles() {
         TestEnv env;
         FakeReportSource source;
@@ -342,13 +343,16 @@ private Q_SLOTS:
         QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
         answer = env.path(u"pipe.csv"_qs);
         QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
+        setPrintDialogHook([](QPrinter&) { return true; }); // no printer set up
+        QTest::mouseClick(w.cmdPrint, Qt::LeftButton);
         QStringList texts;
         for (const MsgBoxCall& m : env.messages)
             texts << m.text;
         QCOMPARE(texts,
                  QStringList({langText(370).arg(env.iniPath()), langText(370).arg(env.iniPath()),
                               langText(370).arg(env.path(u"Kalmix.db"_qs)),
-                              langText(371).arg(env.path(u"pipe.csv"_qs))}));
+                              langText(371).arg(env.path(u"pipe.csv"_qs)),
+                              langText(372).arg(u"Save as PDF..."_qs)}));
         QVERIFY(source.csvCalls.isEmpty());
         QCOMPARE(env.readFile(u"Kalmix.ini"_qs), settings);
         QVERIFY(!QFile::exists(env.path(u"Kalmix.db"_qs)));
