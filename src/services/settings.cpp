@@ -172,8 +172,7 @@ struct ParsedFile {
     qint64 readAtNs = 0; // when the bytes were last known to be the file's
     QByteArray bytes;
     bool faithful = true; // the text is what the file holds (see decodeTextFile)
-    IniDocument doc;      // shares its lines with the index
-    IniIndex index;
+    IniDocument doc;      // with its index, kept in step with every change written
 };
 
 QHash<QString, ParsedFile>& parsedFiles() {
@@ -214,9 +213,7 @@ const ParsedFile* current(const QString& file, const std::optional<FileStamp>& s
     }
     bool faithful = true;
     IniDocument doc = IniDocument::parse(bytes, &faithful);
-    IniIndex index(doc);
-    return &remember(file,
-                     ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc), std::move(index)});
+    return &remember(file, ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc)});
 }
 
 } // namespace
@@ -226,7 +223,7 @@ std::optional<QString> profileRead(const QString& file, const QString& section,
     const ParsedFile* parsed = current(file, stampOf(file));
     if (!parsed)
         return std::nullopt;
-    return parsed->index.value(section, key);
+    return parsed->doc.value(section, key);
 }
 
 bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
@@ -247,7 +244,7 @@ bool profileWriteAll(const QString& file, const QString& section,
     const auto stored = [&](const ProfileChange& c) {
         return parsed && c.key && c.value && !c.key->contains(u'\n') && !c.value->contains(u'\n') &&
                !c.value->contains(u'\r') && !c.value->contains(QChar(0)) &&
-               parsed->index.holdsExactly(section, *c.key, *c.value);
+               parsed->doc.holdsExactly(section, *c.key, *c.value);
     };
     if (std::all_of(changes.begin(), changes.end(), stored))
         return true;
@@ -283,8 +280,7 @@ bool profileWriteAll(const QString& file, const QString& section,
         forget(file);
         return true;
     }
-    IniIndex index(doc);
-    remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc), std::move(index)});
+    remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc)});
     return true;
 }
 
@@ -340,7 +336,7 @@ QStringList GetIniList(const QString& section, const QString& prefix) {
         const ParsedFile* parsed = current(file, stampOf(file));
         for (int n = 1; parsed; ++n) {
             const std::optional<QString> text =
-                parsed->index.value(section, prefix + QString::number(n));
+                parsed->doc.value(section, prefix + QString::number(n));
             if (!text || text->isEmpty())
                 break;
             result.append(cutToBuffer(*text));

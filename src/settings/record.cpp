@@ -5,6 +5,7 @@
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/settings.h"
+#include "services/speech.h"
 
 #include <algorithm>
 
@@ -234,6 +235,10 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
             },
         });
     settleRecord();
+    // A player who has tasks read aloud is heard from the first task on: the voice is made
+    // ready now, in the background, rather than when that task appears.
+    if (Vorlesen != 0 && !c.name.isEmpty())
+        speaker().prepare(SprachBasis / 1000);
     return completed;
 }
 
