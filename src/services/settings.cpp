@@ -216,10 +216,65 @@ const ParsedFile* current(const QString& file, const std::optional<FileStamp>& s
     return &remember(file, ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc)});
 }
 
+void applyChanges(IniDocument& doc, const QString& section, const QList<ProfileChange>& changes) {
+    for (const ProfileChange& c : changes) {
+        if (!c.key)
+            doc.removeSection(section);
+        else if (!c.value)
+            doc.removeKey(section, *c.key);
+        else
+            doc.setValue(section, *c.key, *c.value);
+    }
+}
+
+// Changes kept for one write while a batch is open.
+struct Batch {
+    int open = 0;
+    QString file;                   // the settings file the batch is for
+    std::optional<IniDocument> doc; // its text with the changes not yet written
+};
+
+Batch& batch() {
+    static Batch b;
+    return b;
+}
+
+// The document the batch holds for the file, if any.
+const IniDocument* pending(const QString& file) {
+    const Batch& b = batch();
+    return b.open > 0 && b.doc && file == b.file ? &*b.doc : nullptr;
+}
+
+bool writeDocument(const QString& file, IniDocument doc, const ParsedFile* parsed);
+
 } // namespace
+
+SettingsBatch::SettingsBatch() {
+    Batch& b = batch();
+    if (b.open++ == 0)
+        b.file = iniFilePath();
+}
+
+SettingsBatch::~SettingsBatch() {
+    Batch& b = batch();
+    if (--b.open > 0 || !b.doc)
+        return;
+    IniDocument doc = std::move(*b.doc);
+    b.doc.reset();
+    const ParsedFile* parsed = current(b.file, stampOf(b.file));
+    if (writeDocument(b.file, std::move(doc), parsed) || std::uncaught_exceptions() > 0)
+        return;
+    try {
+        writeFailed();
+    } catch (...) {
+        // A message that cannot be shown is left out; the file stays as it was either way.
+    }
+}
 
 std::optional<QString> profileRead(const QString& file, const QString& section,
                                    const QString& key) {
+    if (const IniDocument* doc = pending(file))
+        return doc->value(section, key);
     const ParsedFile* parsed = current(file, stampOf(file));
     if (!parsed)
         return std::nullopt;
@@ -233,6 +288,12 @@ bool profileWrite(const QString& file, const QString& section, const std::option
 
 bool profileWriteAll(const QString& file, const QString& section,
                      const QList<ProfileChange>& changes) {
+    Batch& b = batch();
+    const bool batched = b.open > 0 && file == b.file;
+    if (batched && b.doc) {
+        applyChanges(*b.doc, section, changes); // written with the batch's other changes
+        return true;
+    }
     // One look at the file: what it is now decides everything below.
     const std::optional<FileStamp> stamp = stampOf(file);
     const bool exists = stamp || QFileInfo::exists(file);
@@ -253,14 +314,18 @@ bool profileWriteAll(const QString& file, const QString& section,
     if (exists && !QFileInfo(file).isWritable())
         return false; // a read-only settings file stays as it is
     IniDocument doc = parsed ? parsed->doc : IniDocument();
-    for (const ProfileChange& c : changes) {
-        if (!c.key)
-            doc.removeSection(section);
-        else if (!c.value)
-            doc.removeKey(section, *c.key);
-        else
-            doc.setValue(section, *c.key, *c.value);
+    applyChanges(doc, section, changes);
+    if (batched) {
+        b.doc = std::move(doc);
+        return true;
     }
+    return writeDocument(file, std::move(doc), parsed);
+}
+
+namespace {
+
+// Puts the document in place of the file, unless it holds it already; false when that fails.
+bool writeDocument(const QString& file, IniDocument doc, const ParsedFile* parsed) {
     const QByteArray out = doc.toBytes();
     if (parsed && out == parsed->bytes)
         return true;
@@ -283,6 +348,8 @@ bool profileWriteAll(const QString& file, const QString& section,
     remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc)});
     return true;
 }
+
+} // namespace
 
 std::int16_t GetIniInt(const QString& section, const QString& key, std::int32_t def) {
     std::int16_t result = 0;
@@ -333,10 +400,13 @@ QStringList GetIniList(const QString& section, const QString& prefix) {
     Procedure("Allgemein", "GetIniString").run({[&] {
         result.clear();
         const QString file = iniFilePath();
-        const ParsedFile* parsed = current(file, stampOf(file));
-        for (int n = 1; parsed; ++n) {
-            const std::optional<QString> text =
-                parsed->doc.value(section, prefix + QString::number(n));
+        const IniDocument* doc = pending(file);
+        if (!doc) {
+            const ParsedFile* parsed = current(file, stampOf(file));
+            doc = parsed ? &parsed->doc : nullptr;
+        }
+        for (int n = 1; doc; ++n) {
+            const std::optional<QString> text = doc->value(section, prefix + QString::number(n));
             if (!text || text->isEmpty())
                 break;
             result.append(cutToBuffer(*text));

@@ -184,6 +184,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
     // The statements are numbered as OK numbers its steps: the switches and lists, the save,
     // and the range bound with the signs.
     bool completed = false;
+    const SettingsBatch together; // the profile and the signs in one write
     Procedure("frmUebung", "cmdOptOK_Click")
         .run({
             [&] {
