@@ -7,8 +7,9 @@ Runs the real kalmix under a virtual X display (Xvfb) and prints, with the targe
   2. memory: resident set 5 s after the main window appears, idle, as a ratio to the floor's;
   3. processor: CPU time while idle with the main window shown, and on average during 30 s of
      a counting game played by this script;
-  4. scale: start-up with 1,000 players against start-up with one; bench_ini's SaveIni; and
-     bench_ok, OK in the settings window with 10,000 players;
+  4. scale: start-up with 1,000 players against start-up with one; bench_ini's SaveIni;
+     bench_ok, OK in the settings window with 10,000 players; and bench_players, a player
+     added, renamed and deleted with 10 and with 10,000 players;
   5. responsiveness: bench_response (Enter to the picture painted), also with the practice
      history held by another program (a write, and the whole file).
 
@@ -194,7 +195,7 @@ def main():
           " over 30 s, %d answers (target <= 1%%)" % (kalmix_idle, share * 100, answered))
     print("4. scale: start-up with 1000 players %.0f ms, with one %.0f ms, ratio %.2f "
           "(target <= 1.5)" % (many_start, kalmix_start, many_start / kalmix_start))
-    for program in ("bench_ini", "bench_ok", "bench_response",
+    for program in ("bench_ini", "bench_ok", "bench_players", "bench_response",
                     "bench_response --locked=write", "bench_response --locked=exclusive"):
         name, *args = program.split()
         if args:

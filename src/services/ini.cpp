@@ -105,34 +105,57 @@ QByteArray IniDocument::toBytes() const {
     return toText().toUtf8();
 }
 
-IniDocument::Range IniDocument::findSection(const QString& section, qsizetype from) const {
-    Range r;
+const IniDocument::Index& IniDocument::index() const {
+    if (m_index)
+        return *m_index;
+    Index idx;
     QString name;
     const qsizetype n = m_lines.size();
-    for (qsizetype i = from; i < n; ++i) {
+    for (qsizetype i = 0; i < n; ++i) {
         if (!iniSectionName(m_lines[i], &name))
             continue;
-        if (r.header >= 0) {
-            r.end = i;
-            return r;
-        }
-        if (name.compare(section, Qt::CaseInsensitive) == 0)
-            r.header = i;
+        const QString folded = name.toCaseFolded();
+        if (!idx.first.contains(folded)) // a repeat is hidden behind the first
+            idx.first.insert(folded, idx.headers.size());
+        idx.headers.append(i);
     }
-    if (r.header >= 0)
-        r.end = n;
-    return r;
+    m_index = std::move(idx);
+    return *m_index;
+}
+
+IniDocument::Range IniDocument::findSection(const QString& section) const {
+    const Index& idx = index();
+    const auto it = idx.first.constFind(section.toCaseFolded());
+    if (it == idx.first.constEnd())
+        return {};
+    const qsizetype s = *it;
+    return {s, idx.headers[s], s + 1 < idx.headers.size() ? idx.headers[s + 1] : m_lines.size()};
 }
 
 qsizetype IniDocument::findKey(const Range& range, const QString& key) const {
     if (range.header < 0)
         return -1;
     QString k;
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        if (iniEntry(m_lines[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
-            return i;
+    if (range.end - range.header - 1 <= kShortSection) {
+        for (qsizetype i = range.header + 1; i < range.end; ++i) {
+            if (iniEntry(m_lines[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
     }
-    return -1;
+    auto keys = m_index->keys.find(range.section);
+    if (keys == m_index->keys.end()) {
+        keys = m_index->keys.insert(range.section, {});
+        for (qsizetype i = range.header + 1; i < range.end; ++i) {
+            if (!iniEntry(m_lines[i], &k, nullptr))
+                continue;
+            const QString f = k.toCaseFolded();
+            if (!keys->contains(f))
+                keys->insert(f, i - range.header);
+        }
+    }
+    const qsizetype offset = keys->value(key.toCaseFolded(), -1);
+    return offset < 0 ? -1 : range.header + offset;
 }
 
 std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
@@ -144,17 +167,32 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
     return v;
 }
 
+bool IniDocument::holdsExactly(const QString& section, const QString& key,
+                               const QString& value) const {
+    const qsizetype i = findKey(findSection(section), key);
+    return i >= 0 && m_lines[i] == key + u'=' + value;
+}
+
 void IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
     const QString k = oneLine(key);
     const QString line = k + u'=' + oneLine(value);
     const Range r = findSection(section);
     if (r.header < 0) {
-        m_lines.append(u'[' + oneLine(section) + u']');
+        const QString header = u'[' + oneLine(section) + u']';
+        m_lines.append(header);
         m_lines.append(line);
+        QString name;
+        iniSectionName(header, &name);
+        if (!m_index->first.contains(name.toCaseFolded()))
+            m_index->first.insert(name.toCaseFolded(), m_index->headers.size());
+        m_index->headers.append(m_lines.size() - 2);
+        if (iniSectionName(line, nullptr))
+            m_index.reset(); // a key that reads as a section line: the index is made anew
         return;
     }
     const qsizetype i = findKey(r, k);
     if (i >= 0) {
+        // The line keeps its key (the same name, spelt as now asked): the index stays right.
         m_lines[i] = line;
         return;
     }
@@ -163,15 +201,55 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     while (at > r.header + 1 && trimBlanks(m_lines[at - 1]).isEmpty())
         --at;
     m_lines.insert(at, line);
+    if (iniSectionName(line, nullptr)) {
+        m_index.reset();
+        return;
+    }
+    for (qsizetype s = r.section + 1; s < m_index->headers.size(); ++s)
+        ++m_index->headers[s];
+    // Every entry of the section lies before the new line (blank lines hold no key), so the
+    // section's key table only gains the new key, unless an entry before already holds it.
+    const auto keys = m_index->keys.find(r.section);
+    QString added;
+    if (keys != m_index->keys.end() && iniEntry(line, &added, nullptr) &&
+        !keys->contains(added.toCaseFolded()))
+        keys->insert(added.toCaseFolded(), at - r.header);
 }
 
 void IniDocument::removeKey(const QString& section, const QString& key) {
-    Range r = findSection(section);
-    qsizetype i;
-    while ((i = findKey(r, key)) >= 0) {
-        m_lines.removeAt(i);
-        --r.end;
+    const Range r = findSection(section);
+    if (r.header < 0)
+        return;
+    QString k;
+    qsizetype removed = 0;
+    for (qsizetype i = r.end - 1; i > r.header; --i) {
+        if (iniEntry(m_lines[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0) {
+            m_lines.removeAt(i);
+            ++removed;
+        }
     }
+    if (removed == 0)
+        return;
+    for (qsizetype s = r.section + 1; s < m_index->headers.size(); ++s)
+        m_index->headers[s] -= removed;
+    m_index->keys.remove(r.section); // made again when next asked for
+}
+
+void IniDocument::removeSection(const QString& section) {
+    // Every section of that name goes, from its section line to the next section line.
+    const QList<qsizetype> headers = index().headers;
+    QString name;
+    bool removed = false;
+    for (qsizetype s = headers.size() - 1; s >= 0; --s) {
+        iniSectionName(m_lines[headers[s]], &name);
+        if (name.compare(section, Qt::CaseInsensitive) != 0)
+            continue;
+        const qsizetype end = s + 1 < headers.size() ? headers[s + 1] : m_lines.size();
+        m_lines.remove(headers[s], end - headers[s]);
+        removed = true;
+    }
+    if (removed)
+        m_index.reset();
 }
 
 IniIndex::IniIndex(const IniDocument& doc) : m_lines(doc.lines()) {
@@ -232,12 +310,6 @@ bool IniIndex::holdsExactly(const QString& section, const QString& key,
                             const QString& value) const {
     const qsizetype i = find(section, key);
     return i >= 0 && m_lines[i] == key + u'=' + value;
-}
-
-void IniDocument::removeSection(const QString& section) {
-    Range r;
-    while ((r = findSection(section)).header >= 0)
-        m_lines.remove(r.header, r.end - r.header);
 }
 
 } // namespace kalmix

@@ -28,6 +28,9 @@ public:
     QString toText() const;
 
     std::optional<QString> value(const QString& section, const QString& key) const;
+    // Whether the document already holds exactly the entry "key=value" (the key spelt the
+    // same, the value with its blanks) where a read would find it.
+    bool holdsExactly(const QString& section, const QString& key, const QString& value) const;
     // Replaces the first entry of the key in the section, or adds it (and the section).
     void setValue(const QString& section, const QString& key, const QString& value);
     // Removes every entry of the key in the first matching section.
@@ -39,13 +42,26 @@ public:
 
 private:
     struct Range {
-        qsizetype header = -1; // index of the section line, -1 when absent
-        qsizetype end = -1;    // index past its last line
+        qsizetype section = -1; // which section line it is, counted from 0
+        qsizetype header = -1;  // index of the section line, -1 when absent
+        qsizetype end = -1;     // index past its last line
     };
-    Range findSection(const QString& section, qsizetype from = 0) const;
+    // Where every section begins and, for long sections, where each key is: made at the first
+    // lookup and kept in step with every edit, so that neither a lookup nor an edit walks the
+    // whole document (a list of many players is saved name by name).
+    struct Index {
+        QList<qsizetype> headers;        // the index of every section line, in order
+        QHash<QString, qsizetype> first; // case-folded name -> its first section
+        // For the long sections asked for (by section): case-folded key -> the line of its
+        // first entry, counted from the section line.
+        QHash<qsizetype, QHash<QString, qsizetype>> keys;
+    };
+    const Index& index() const;
+    Range findSection(const QString& section) const;
     qsizetype findKey(const Range& range, const QString& key) const;
 
     QStringList m_lines;
+    mutable std::optional<Index> m_index;
 };
 
 // Lookups in a document without scanning all its lines: the same answers as

@@ -173,8 +173,7 @@ struct ParsedFile {
     qint64 readAtNs = 0; // when the bytes were last known to be the file's
     QByteArray bytes;
     bool faithful = true; // the text is what the file holds (see decodeTextFile)
-    IniDocument doc;      // shares its lines with the index
-    IniIndex index;
+    IniDocument doc;      // with its index, kept in step with every change written
 };
 
 QHash<QString, ParsedFile>& parsedFiles() {
@@ -215,10 +214,39 @@ const ParsedFile* current(const QString& file, const std::optional<FileStamp>& s
     }
     bool faithful = true;
     IniDocument doc = IniDocument::parse(bytes, &faithful);
-    IniIndex index(doc);
-    return &remember(file,
-                     ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc), std::move(index)});
+    return &remember(file, ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc)});
 }
+
+void applyChanges(IniDocument& doc, const QString& section, const QList<ProfileChange>& changes) {
+    for (const ProfileChange& c : changes) {
+        if (!c.key)
+            doc.removeSection(section);
+        else if (!c.value)
+            doc.removeKey(section, *c.key);
+        else
+            doc.setValue(section, *c.key, *c.value);
+    }
+}
+
+// Changes kept for one write while a batch is open.
+struct Batch {
+    int open = 0;
+    QString file;                   // the settings file the batch is for
+    std::optional<IniDocument> doc; // its text with the changes not yet written
+};
+
+Batch& batch() {
+    static Batch b;
+    return b;
+}
+
+// The document the batch holds for the file, if any.
+const IniDocument* pending(const QString& file) {
+    const Batch& b = batch();
+    return b.open > 0 && b.doc && file == b.file ? &*b.doc : nullptr;
+}
+
+bool writeDocument(const QString& file, IniDocument doc, const ParsedFile* parsed);
 
 } // namespace
 
@@ -233,12 +261,36 @@ bool holdsPassword(const IniDocument& doc) {
 
 } // namespace
 
+SettingsBatch::SettingsBatch() {
+    Batch& b = batch();
+    if (b.open++ == 0)
+        b.file = iniFilePath();
+}
+
+SettingsBatch::~SettingsBatch() {
+    Batch& b = batch();
+    if (--b.open > 0 || !b.doc)
+        return;
+    IniDocument doc = std::move(*b.doc);
+    b.doc.reset();
+    const ParsedFile* parsed = current(b.file, stampOf(b.file));
+    if (writeDocument(b.file, std::move(doc), parsed) || std::uncaught_exceptions() > 0)
+        return;
+    try {
+        writeFailed();
+    } catch (...) {
+        // A message that cannot be shown is left out; the file stays as it was either way.
+    }
+}
+
 std::optional<QString> profileRead(const QString& file, const QString& section,
                                    const QString& key) {
+    if (const IniDocument* doc = pending(file))
+        return doc->value(section, key);
     const ParsedFile* parsed = current(file, stampOf(file));
     if (!parsed)
         return std::nullopt;
-    return parsed->index.value(section, key);
+    return parsed->doc.value(section, key);
 }
 
 bool profileWrite(const QString& file, const QString& section, const std::optional<QString>& key,
@@ -248,6 +300,12 @@ bool profileWrite(const QString& file, const QString& section, const std::option
 
 bool profileWriteAll(const QString& file, const QString& section,
                      const QList<ProfileChange>& changes) {
+    Batch& b = batch();
+    const bool batched = b.open > 0 && file == b.file;
+    if (batched && b.doc) {
+        applyChanges(*b.doc, section, changes); // written with the batch's other changes
+        return true;
+    }
     // One look at the file: what it is now decides everything below.
     const std::optional<FileStamp> stamp = stampOf(file);
     const bool exists = stamp || QFileInfo::exists(file);
@@ -259,7 +317,7 @@ bool profileWriteAll(const QString& file, const QString& section,
     const auto stored = [&](const ProfileChange& c) {
         return parsed && c.key && c.value && !c.key->contains(u'\n') && !c.value->contains(u'\n') &&
                !c.value->contains(u'\r') && !c.value->contains(QChar(0)) &&
-               parsed->index.holdsExactly(section, *c.key, *c.value);
+               parsed->doc.holdsExactly(section, *c.key, *c.value);
     };
     if (std::all_of(changes.begin(), changes.end(), stored))
         return true;
@@ -268,14 +326,18 @@ bool profileWriteAll(const QString& file, const QString& section,
     if (exists && !QFileInfo(file).isWritable())
         return false; // a read-only settings file stays as it is
     IniDocument doc = parsed ? parsed->doc : IniDocument();
-    for (const ProfileChange& c : changes) {
-        if (!c.key)
-            doc.removeSection(section);
-        else if (!c.value)
-            doc.removeKey(section, *c.key);
-        else
-            doc.setValue(section, *c.key, *c.value);
+    applyChanges(doc, section, changes);
+    if (batched) {
+        b.doc = std::move(doc);
+        return true;
     }
+    return writeDocument(file, std::move(doc), parsed);
+}
+
+namespace {
+
+// Puts the document in place of the file, unless it holds it already; false when that fails.
+bool writeDocument(const QString& file, IniDocument doc, const ParsedFile* parsed) {
     const QByteArray out = doc.toBytes();
     if (parsed && out == parsed->bytes)
         return true;
@@ -298,10 +360,11 @@ bool profileWriteAll(const QString& file, const QString& section,
         forget(file);
         return true;
     }
-    IniIndex index(doc);
-    remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc), std::move(index)});
+    remember(file, ParsedFile{*written, writtenAt, out, true, std::move(doc)});
     return true;
 }
+
+} // namespace
 
 void keepPasswordPrivate() {
     const QString file = iniFilePath();
@@ -362,10 +425,13 @@ QStringList GetIniList(const QString& section, const QString& prefix, bool whole
     Procedure("Allgemein", "GetIniString").run({[&] {
         result.clear();
         const QString file = iniFilePath();
-        const ParsedFile* parsed = current(file, stampOf(file));
-        for (int n = 1; parsed; ++n) {
-            const std::optional<QString> text =
-                parsed->index.value(section, prefix + QString::number(n));
+        const IniDocument* doc = pending(file);
+        if (!doc) {
+            const ParsedFile* parsed = current(file, stampOf(file));
+            doc = parsed ? &parsed->doc : nullptr;
+        }
+        for (int n = 1; doc; ++n) {
+            const std::optional<QString> text = doc->value(section, prefix + QString::number(n));
             if (!text || text->isEmpty())
                 break;
             result.append(whole ? *text : cutToBuffer(*text));

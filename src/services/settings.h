@@ -57,6 +57,19 @@ public:
 // Kalmix left readable by others.
 void keepPasswordPrivate();
 
+// One change the user makes (a player added or deleted, OK) written as one: while a batch is
+// alive, SaveIni and SaveIniList change the settings file's text in memory, reads see those
+// changes, and the outermost batch writes the file once when it ends (atomically, as SaveIni
+// does; a failure is told as SettingsWriteReport describes). A long player list is then
+// written once per change, not once per value.
+class SettingsBatch {
+public:
+    SettingsBatch();
+    ~SettingsBatch();
+    SettingsBatch(const SettingsBatch&) = delete;
+    SettingsBatch& operator=(const SettingsBatch&) = delete;
+};
+
 // The values of prefix1, prefix2, ... in Section up to the first empty or missing one, each as
 // GetIniString reads it, from one look at the file. `whole`: values are never cut (names that
 // are also the names of sections must come back as they are).

@@ -1,7 +1,6 @@
 #include "services/speech.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 #include <QTextToSpeech>
 #include <QThread>
 #include <atomic>
@@ -23,46 +22,11 @@ std::function<void()>& startedHook() {
     return hook;
 }
 
-// Lives on the speech thread: the engine is made, asked and told there, so that an engine
-// that takes its time to start or hangs never holds the window.
-class SpeechWorker final : public QObject {
+// The system's engine through Qt's speech module.
+class SystemEngine final : public SpeechEngine {
 public:
-    explicit SpeechWorker(const std::atomic<quint64>& latest) : m_latest(latest) {}
-
-    void say(const QString& text, int language, quint64 generation) {
-        if (generation != m_latest.load())
-            return; // a later text or a stop came while the engine was busy
-        if (!setLanguage(language))
-            return;
-        if (generation != m_latest.load())
-            return; // the engine took its time to start: the text is out of date now
-        m_tts->stop();
-        m_tts->say(text);
-    }
-
-    void stop() {
-        if (m_tts)
-            m_tts->stop();
-    }
-
-    bool hasVoice(int language) { return setLanguage(language); }
-
-private:
-    QTextToSpeech* engine() {
-        if (m_tried)
-            return m_tts;
-        m_tried = true;
-        const QStringList engines = QTextToSpeech::availableEngines();
-        if (engines.isEmpty())
-            return nullptr;
-        const QString name =
-            engines.contains(QStringLiteral("speechd")) ? QStringLiteral("speechd") : engines[0];
-        auto* tts = new QTextToSpeech(name, this);
-        if (tts->state() == QTextToSpeech::Error) {
-            delete tts;
-            return nullptr;
-        }
-        QObject::connect(tts, &QTextToSpeech::stateChanged, this, [](QTextToSpeech::State s) {
+    explicit SystemEngine(QTextToSpeech* tts) : m_tts(tts) {
+        QObject::connect(m_tts.get(), &QTextToSpeech::stateChanged, [](QTextToSpeech::State s) {
             if (s != QTextToSpeech::Speaking)
                 return;
             QMetaObject::invokeMethod(
@@ -73,21 +37,75 @@ private:
                 },
                 Qt::QueuedConnection);
         });
-        m_tts = tts;
-        return m_tts;
+    }
+
+    QList<QLocale> locales() override { return m_tts->availableLocales(); }
+
+    bool setLocale(const QLocale& locale) override {
+        m_tts->setLocale(locale);
+        return m_tts->locale().language() == locale.language();
+    }
+
+    void say(const QString& text) override {
+        m_tts->stop();
+        m_tts->say(text);
+    }
+
+    void stop() override { m_tts->stop(); }
+
+private:
+    std::unique_ptr<QTextToSpeech> m_tts;
+};
+
+std::unique_ptr<SpeechEngine> systemEngine() {
+    const QStringList engines = QTextToSpeech::availableEngines();
+    if (engines.isEmpty())
+        return nullptr;
+    const QString name =
+        engines.contains(QStringLiteral("speechd")) ? QStringLiteral("speechd") : engines[0];
+    auto* tts = new QTextToSpeech(name);
+    // An engine that could not take the system's own language (none for the C locale, say)
+    // starts in an error state, yet speaks every language it has a voice for: it is kept,
+    // and only one that holds no voice at all counts as none.
+    if (tts->availableLocales().isEmpty()) {
+        delete tts;
+        return nullptr;
+    }
+    return std::make_unique<SystemEngine>(tts);
+}
+
+// Lives on the speech thread: the engine is made, asked and told there, so that an engine
+// that takes its time to start or hangs never holds the window.
+class SpeechWorker final : public QObject {
+public:
+    SpeechWorker(std::shared_ptr<const std::atomic<quint64>> latest, SpeechEngineMaker maker)
+        : m_latest(std::move(latest)), m_maker(std::move(maker)) {}
+
+    void say(const QString& text, int language, quint64 generation) {
+        if (generation != m_latest->load())
+            return; // a later text or a stop came while the engine was busy
+        if (!setLanguage(language))
+            return;
+        if (generation != m_latest->load())
+            return; // the engine took its time to start: the text is out of date now
+        m_engine->say(text);
+    }
+
+    void stop() {
+        if (m_engine)
+            m_engine->stop();
     }
 
     // Sets the voice for the language; false when there is no engine or no voice for it.
     bool setLanguage(int language) {
-        QTextToSpeech* tts = engine();
-        if (!tts || tts->state() == QTextToSpeech::Error)
+        SpeechEngine* e = engine();
+        if (!e)
             return false;
-        const QLocale wanted = speechLocale(language);
-        if (tts->locale().language() == wanted.language() && language == m_language)
+        if (language == m_language)
             return true;
-        for (const QLocale& l : tts->availableLocales()) {
-            if (l.language() == wanted.language()) {
-                tts->setLocale(l);
+        const QLocale wanted = speechLocale(language);
+        for (const QLocale& l : e->locales()) {
+            if (l.language() == wanted.language() && e->setLocale(l)) {
                 m_language = language;
                 return true;
             }
@@ -95,19 +113,37 @@ private:
         return false;
     }
 
-    const std::atomic<quint64>& m_latest;
-    QTextToSpeech* m_tts = nullptr;
+private:
+    SpeechEngine* engine() {
+        if (!m_tried) {
+            m_tried = true;
+            m_engine = m_maker ? m_maker() : systemEngine();
+        }
+        return m_engine.get();
+    }
+
+    std::shared_ptr<const std::atomic<quint64>> m_latest; // the number of the latest text
+    SpeechEngineMaker m_maker;
+    std::unique_ptr<SpeechEngine> m_engine;
     bool m_tried = false;
     int m_language = -1;
 };
 
 class QtSpeaker final : public Speaker {
 public:
+    explicit QtSpeaker(SpeechEngineMaker maker) : m_maker(std::move(maker)) {}
+
+    ~QtSpeaker() override {
+        close();
+        if (m_thread && m_thread->isFinished())
+            delete m_thread;
+    }
+
     void say(const QString& text, int language) override {
         SpeechWorker* w = worker();
         if (!w)
             return;
-        const quint64 generation = ++m_latest;
+        const quint64 generation = ++*m_latest;
         QMetaObject::invokeMethod(
             w, [w, text, language, generation] { w->say(text, language, generation); },
             Qt::QueuedConnection);
@@ -116,7 +152,7 @@ public:
     void stop() override {
         if (!m_worker || m_closed)
             return; // nothing was ever said, or the program ends
-        ++m_latest;
+        ++*m_latest;
         SpeechWorker* w = m_worker;
         QMetaObject::invokeMethod(
             w, [w] { w->stop(); }, Qt::QueuedConnection);
@@ -129,11 +165,19 @@ public:
         QMetaObject::invokeMethod(
             w,
             [w, language, answer = std::move(answer)] {
-                const bool ok = w->hasVoice(language);
+                const bool ok = w->setLanguage(language);
                 QMetaObject::invokeMethod(
                     qApp, [answer, ok] { answer(ok); }, Qt::QueuedConnection);
             },
             Qt::QueuedConnection);
+    }
+
+    void prepare(int language) override {
+        SpeechWorker* w = worker();
+        if (!w)
+            return;
+        QMetaObject::invokeMethod(
+            w, [w, language] { w->setLanguage(language); }, Qt::QueuedConnection);
     }
 
 private:
@@ -144,14 +188,14 @@ private:
             return m_worker;
         m_thread = new QThread;
         m_thread->setObjectName(QStringLiteral("speech"));
-        m_worker = new SpeechWorker(m_latest);
+        m_worker = new SpeechWorker(m_latest, m_maker);
         m_worker->moveToThread(m_thread);
         QObject::connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
         // At the end the engine is let go on its own thread; one that hangs is left behind
         // rather than holding the program's exit.
         // Also when the application object goes without an event loop's end (as in tests).
-        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [this] { close(); });
-        QObject::connect(qApp, &QObject::destroyed, [this] { close(); });
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, &m_context, [this] { close(); });
+        QObject::connect(qApp, &QObject::destroyed, &m_context, [this] { close(); });
         m_thread->start();
         return m_worker;
     }
@@ -160,11 +204,15 @@ private:
         if (m_closed)
             return;
         m_closed = true;
+        if (!m_thread)
+            return;
         m_thread->quit();
         m_thread->wait(1000);
     }
 
-    std::atomic<quint64> m_latest{0};
+    SpeechEngineMaker m_maker;
+    QObject m_context; // the connections to the application end with the speaker
+    std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
     QThread* m_thread = nullptr;
     SpeechWorker* m_worker = nullptr;
     bool m_closed = false;
@@ -181,8 +229,12 @@ Speaker& speaker() {
     if (current())
         return *current();
     // Never destroyed: a speech thread that hangs must not hold the exit.
-    static auto* real = new QtSpeaker;
+    static Speaker* real = makeSpeaker().release();
     return *real;
+}
+
+std::unique_ptr<Speaker> makeSpeaker(SpeechEngineMaker maker) {
+    return std::make_unique<QtSpeaker>(std::move(maker));
 }
 
 void setSpeaker(Speaker* s) {

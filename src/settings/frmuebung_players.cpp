@@ -183,7 +183,9 @@ void frmUebung::txtName_LostFocus() {
                         return;
                 }
                 lstName->addItem(name);
-                // The list is written at once, so no crash can leave it behind the profiles.
+                // The list is written at once, and with the new profile in one write, so no
+                // crash can leave it behind the profiles.
+                const SettingsBatch together;
                 savePlayerList();
                 BenutzerSpeichern();
             },
@@ -191,8 +193,9 @@ void frmUebung::txtName_LostFocus() {
 }
 
 void frmUebung::cmdDelEntry_Click() {
-    QString name;               // the selected player, who is also the one loaded
-    bool deleteHistory = false; // the practice history goes too only when the parent asks
+    QString name;                 // the selected player, who is also the one loaded
+    bool deleteHistory = false;   // the practice history goes too only when the parent asks
+    const SettingsBatch together; // the profile and the list change in one write
     Procedure("frmUebung", "cmdDelEntry_Click")
         .run({
             [&] {

@@ -5,6 +5,7 @@
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/settings.h"
+#include "services/speech.h"
 
 #include <algorithm>
 
@@ -192,6 +193,7 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
     // The statements are numbered as OK numbers its steps: the switches and lists, the save,
     // and the range bound with the signs.
     bool completed = false;
+    const SettingsBatch together; // the profile and the signs in one write
     Procedure("frmUebung", "cmdOptOK_Click")
         .run({
             [&] {
@@ -243,6 +245,10 @@ bool applySettings(const SettingsControls& c, const std::function<void()>& save)
             },
         });
     settleRecord();
+    // A player who has tasks read aloud is heard from the first task on: the voice is made
+    // ready now, in the background, rather than when that task appears.
+    if (Vorlesen != 0 && !c.name.isEmpty())
+        speaker().prepare(SprachBasis / 1000);
     return completed;
 }
 

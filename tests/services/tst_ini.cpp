@@ -3,8 +3,86 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
+#include <ctime>
 
 using namespace kalmix;
+
+namespace {
+
+// The settings file's rules written down the plain way, one line after the other: the first
+// section of a name and its first key win, names match without regard to case. The document
+// keeps an index to find its lines; its edits must leave exactly the lines this one does.
+class PlainIni {
+public:
+    QStringList lines;
+
+    std::optional<QString> value(const QString& section, const QString& key) const {
+        const qsizetype i = findKey(findSection(section), key);
+        QString v;
+        if (i < 0 || !iniEntry(lines[i], nullptr, &v))
+            return std::nullopt;
+        return v;
+    }
+    void setValue(const QString& section, const QString& key, const QString& value) {
+        const QString line = key + u'=' + value;
+        const auto [header, end] = findSection(section);
+        if (header < 0) {
+            lines << u'[' + section + u']' << line;
+            return;
+        }
+        const qsizetype i = findKey({header, end}, key);
+        if (i >= 0) {
+            lines[i] = line;
+            return;
+        }
+        qsizetype at = end;
+        while (at > header + 1 && std::all_of(lines[at - 1].begin(), lines[at - 1].end(),
+                                              [](QChar c) { return c == u' ' || c == u'\t'; }))
+            --at;
+        lines.insert(at, line);
+    }
+    void removeKey(const QString& section, const QString& key) {
+        auto range = findSection(section);
+        for (qsizetype i; (i = findKey(range, key)) >= 0; --range.second)
+            lines.removeAt(i);
+    }
+    void removeSection(const QString& section) {
+        for (auto r = findSection(section); r.first >= 0; r = findSection(section))
+            lines.remove(r.first, r.second - r.first);
+    }
+
+private:
+    std::pair<qsizetype, qsizetype> findSection(const QString& section) const {
+        QString name;
+        qsizetype header = -1;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (!iniSectionName(lines[i], &name))
+                continue;
+            if (header >= 0)
+                return {header, i};
+            if (name.compare(section, Qt::CaseInsensitive) == 0)
+                header = i;
+        }
+        return {header, header < 0 ? -1 : lines.size()};
+    }
+    qsizetype findKey(std::pair<qsizetype, qsizetype> range, const QString& key) const {
+        QString k;
+        for (qsizetype i = range.first + 1; range.first >= 0 && i < range.second; ++i) {
+            if (iniEntry(lines[i], &k, nullptr) && k.compare(key, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    }
+};
+
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+} // namespace
 
 class TestIni : public QObject {
     Q_OBJECT
@@ -21,6 +99,8 @@ private Q_SLOTS:
     void cp1252RoundTrip();
     void hugeAndRandomInputsStayWhole();
     void indexAnswersAsTheDocument();
+    void editsKeepEveryByteAsALineByLineWriterWould();
+    void savingALongListCostsInProportionToItsLength();
 };
 
 void TestIni::readsCaseInsensitiveAndTrimmed() {
@@ -192,6 +272,96 @@ void TestIni::indexAnswersAsTheDocument() {
     QVERIFY(index.holdsExactly(u"SHORT"_qs, u"k"_qs, u"1"_qs));
     QVERIFY(!index.holdsExactly(u"long"_qs, u"key1"_qs, u" 1"_qs));
     QVERIFY(index.holdsExactly(u"long"_qs, u"Key1"_qs, u"1"_qs));
+}
+
+void TestIni::editsKeepEveryByteAsALineByLineWriterWould() {
+    // Random edits of documents full of repeats, names in other letter case, blank and junk
+    // lines, and sections long enough to get a key table: after every edit the document holds
+    // the very lines the plain writer holds, and every lookup answers as it does.
+    const QStringList sections = {u"a"_qs,    u"A"_qs,  u"B"_qs,   u"long"_qs,
+                                  u"LONG"_qs, u" a"_qs, u"new"_qs, u"x]y"_qs};
+    QStringList keys = {u"k"_qs, u"K"_qs, u"x"_qs, u" k"_qs, u"[k"_qs, u"a=b"_qs, u""_qs};
+    for (int i = 0; i < 30; ++i)
+        keys << QStringLiteral("Name%1").arg(i);
+    const QStringList seeds = {u"[k=1"_qs,  u""_qs,       u"junk"_qs,  u"; note"_qs, u"[a]"_qs,
+                               u"[ b ]"_qs, u"[long]"_qs, u"[Long"_qs, u"k=0"_qs,    u"x = 1 "_qs};
+    QRandomGenerator seeded(20261210);
+    auto* rng = &seeded;
+    const auto pick = [rng](const QStringList& from) {
+        return from[static_cast<qsizetype>(rng->bounded(static_cast<quint32>(from.size())))];
+    };
+    for (int round = 0; round < 300; ++round) {
+        PlainIni plain;
+        for (int i = static_cast<int>(rng->bounded(40)); i > 0; --i)
+            plain.lines << (rng->bounded(3) == 0 ? pick(seeds) : pick(keys) + u'=' + pick(keys));
+        plain.lines << u"[long]"_qs;
+        for (int i = static_cast<int>(rng->bounded(60)); i > 0; --i)
+            plain.lines << pick(keys) + u'=' + QString::number(i);
+        IniDocument doc = IniDocument::fromText(plain.lines.join(u'\n'));
+        QCOMPARE(doc.lines(), plain.lines);
+        for (int step = 0; step < 40; ++step) {
+            const QString section = pick(sections), key = pick(keys);
+            const QString value = QString::number(step);
+            switch (rng->bounded(6)) {
+            case 0:
+                doc.removeKey(section, key);
+                plain.removeKey(section, key);
+                break;
+            case 1:
+                doc.removeSection(section);
+                plain.removeSection(section);
+                break;
+            default:
+                doc.setValue(section, key, value);
+                plain.setValue(section, key, value);
+            }
+            QCOMPARE(doc.lines(), plain.lines);
+            const IniDocument copy = doc; // a copy carries its index along
+            for (const QString& s : sections) {
+                QCOMPARE(copy.value(s, key), plain.value(s, key));
+                QCOMPARE(doc.value(s, u"Name1"_qs), plain.value(s, u"Name1"_qs));
+            }
+        }
+    }
+}
+
+void TestIni::savingALongListCostsInProportionToItsLength() {
+    // What deleting and adding a player does to the settings file: a player's section goes,
+    // every later name moves up one place, the last name goes, and a new one is added. With
+    // eight times as many players that must cost about eight times as much, not sixty-four.
+    bool right = true;
+    const auto work = [&right](int players) {
+        QStringList text = {u"[Optionen]"_qs, u"Sprache= 0"_qs, u"[Benutzer]"_qs};
+        for (int n = 1; n <= players; ++n)
+            text << QStringLiteral("Name%1=Player %1").arg(n);
+        text << u"aktiv=Player 1"_qs;
+        for (int n = 1; n <= players; ++n)
+            text << QStringLiteral("[Player %1]").arg(n) << u"Uebung= 2"_qs << u"Hilfe= 1"_qs;
+        const IniDocument stored = IniDocument::fromText(text.join(u"\r\n"_qs));
+        double best = 1e9;
+        for (int run = 0; run < 5; ++run) {
+            const double start = threadCpuMs();
+            IniDocument doc = stored;
+            doc.removeSection(QStringLiteral("Player %1").arg(players / 2));
+            for (int n = players / 2; n < players; ++n)
+                doc.setValue(u"Benutzer"_qs, QStringLiteral("Name%1").arg(n),
+                             QStringLiteral("Player %1").arg(n + 1));
+            doc.removeKey(u"Benutzer"_qs, QStringLiteral("Name%1").arg(players));
+            for (int n = 1; n < players; ++n) // unchanged names are written again
+                doc.setValue(u"Benutzer"_qs, QStringLiteral("Name%1").arg(n),
+                             *doc.value(u"Benutzer"_qs, QStringLiteral("Name%1").arg(n)));
+            doc.setValue(u"Benutzer"_qs, QStringLiteral("Name%1").arg(players), u"New"_qs);
+            best = std::min(best, threadCpuMs() - start);
+            right = right &&
+                    doc.value(u"benutzer"_qs, QStringLiteral("name%1").arg(players)) == u"New"_qs;
+        }
+        return best;
+    };
+    const double small = work(500), large = work(4000);
+    QVERIFY(right);
+    qInfo("500 players: %.2f ms, 4000 players: %.2f ms", small, large);
+    QVERIFY2(large < 24 * std::max(small, 0.05),
+             qPrintable(QStringLiteral("%1 ms against %2 ms").arg(large).arg(small)));
 }
 
 QTEST_GUILESS_MAIN(TestIni)

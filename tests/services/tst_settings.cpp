@@ -32,6 +32,7 @@ private Q_SLOTS:
     void unreadableFileIsNeverReplaced();
     void failedWriteLeavesOldFile();
     void everyReadSeesTheFileAsItIs();
+    void aBatchWritesItsChangesOnce();
 };
 
 void TestSettings::noFileGivesDefaults() {
@@ -211,6 +212,31 @@ void TestSettings::everyReadSeesTheFileAsItIs() {
     env.writeFile(QStringLiteral("Kalmix.ini"), "[a]\r\nk=1\r\nk=2\r\n[A]\r\nk=3\r\nx=4\r\n");
     QCOMPARE(GetIniInt(QStringLiteral("A"), QStringLiteral("K"), 0), 1);
     QCOMPARE(GetIniInt(QStringLiteral("a"), QStringLiteral("x"), 0), 0);
+}
+
+// A player added or deleted is one change: the list and the profile are written together,
+// once, when the batch ends; meanwhile every read sees them, and the file is the old one.
+void TestSettings::aBatchWritesItsChangesOnce() {
+    TestEnv env;
+    const QByteArray before("[Optionen]\r\nSprache= 0\r\n[Benutzer]\r\nName1=Anna\r\n");
+    env.writeFile(QStringLiteral("Kalmix.ini"), before);
+    {
+        const SettingsBatch together;
+        SaveIniList(u"Benutzer"_qs, u"Name"_qs, {u"Anna"_qs, u"Ben"_qs});
+        {
+            const SettingsBatch inner; // ends without writing: the outer one writes
+            SaveIni(u"Ben"_qs, u"Uebung"_qs, Str(2));
+        }
+        SaveIni(kOpt, kSprache, std::nullopt);
+        QCOMPARE(GetIniList(u"Benutzer"_qs, u"Name"_qs), (QStringList{u"Anna"_qs, u"Ben"_qs}));
+        QCOMPARE(GetIniInt(u"ben"_qs, u"UEBUNG"_qs, 0), 2);
+        QCOMPARE(GetIniInt(kOpt, kSprache, 7), 7);
+        QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")), before);
+    }
+    QCOMPARE(env.readFile(QStringLiteral("Kalmix.ini")),
+             QByteArray("[Optionen]\r\n[Benutzer]\r\nName1=Anna\r\nName2=Ben\r\n"
+                        "[Ben]\r\nUebung= 2\r\n"));
+    QVERIFY(env.messages.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void switches_data();
     void switches();
     void emptyNameIsNotSaved();
+    void readAloudGetsItsVoiceReady();
     void minSum_data();
     void minSum();
     void rangeOptions_data();
@@ -209,6 +210,24 @@ void TestRecord::emptyNameIsNotSaved() {
     QCOMPARE(saves, 0);
     QCOMPARE(int(MinSum), 21);
     QCOMPARE(SignMul, u" ·"_qs);
+}
+
+// Choosing a player who has tasks read aloud gets the voice of the game's language ready, so
+// that the first task is heard at once; nobody else starts the speech engine.
+void TestRecord::readAloudGetsItsVoiceReady() {
+    TestEnv env;
+    earlierRecord(2);
+    SprachBasis = 6000; // French
+    SettingsControls c = controls({}, {});
+    QVERIFY(applySettings(c));
+    c.readAloud = true;
+    c.name.clear(); // no player yet
+    QVERIFY(applySettings(c));
+    QVERIFY(env.speech.prepared.isEmpty());
+    c.name = QStringLiteral("Anna");
+    QVERIFY(applySettings(c));
+    QCOMPARE(env.speech.prepared, QList<int>{6});
+    QVERIFY(env.speech.said.isEmpty());
 }
 
 void TestRecord::minSum_data() {

@@ -3,8 +3,8 @@
 #include "services/clock.h"
 #include "services/msgbox.h"
 #include "services/sound.h"
-#include "settings/passwordlock.h"
 #include "services/speech.h"
+#include "settings/passwordlock.h"
 
 #include <QByteArray>
 #include <QList>
@@ -55,6 +55,8 @@ public:
     void askVoice(int language, std::function<void(bool)> answer) override {
         asked.append({language, std::move(answer)});
     }
+    QList<int> prepared; // the languages whose voice was to be made ready
+    void prepare(int language) override { prepared.append(language); }
     // Answers every question asked so far.
     void answerVoices(bool found) {
         const auto pending = std::exchange(asked, {});
