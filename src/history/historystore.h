@@ -50,7 +50,8 @@ public:
                                         int count) override;
     QList<ReportClassRow> classOverview(const QDateTime& now) override;
     bool exportCsv(const QString& path, const QString& player, QString* error) override;
-    MergeResult merge(const QString& path) override;
+    MergeResult merge(const QString& path, MergeControl& control) override;
+    using ReportSource::merge;
     bool deletePlayerHistory(const QString& player) override;
 
     // TrickySource: the player's facts that are tricky now.
