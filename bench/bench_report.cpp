@@ -74,7 +74,7 @@ public:
     }
     QList<ReportClassRow> classOverview(const QDateTime&) override { return m_rows; }
     bool exportCsv(const QString&, const QString&, QString*) override { return true; }
-    MergeResult merge(const QString&) override { return {}; }
+    MergeResult merge(const QString&, MergeControl&) override { return {}; }
 
 private:
     QList<ReportPlayer> m_players;

@@ -44,7 +44,8 @@ English, Swedish, Italian, Spanish, Norwegian and French.")
 # The Qt libraries come from dpkg-shlibdeps. What the program loads by name is listed here:
 # Qt's own dialog texts in the seven languages, the log viewer's font, more display plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The practice history is kept through the SQLite driver that Qt loads by name.
+# The practice history is kept through the SQLite driver that Qt loads by name (SQLite itself,
+# which the program also links, comes from dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-dejavu-core, qt6-qpa-plugins, qt6-speech-speechd-plugin, speech-dispatcher-espeak-ng")
 

@@ -95,7 +95,8 @@ QList<TaskFacts> trickyFacts(const QList<PastAnswer>& history) {
 bool fitsSettings(const TaskFacts& t) {
     if (!kindAsks(Uebung, t.operation) || !t.b)
         return false;
-    const int a = t.a, b = *t.b, e = t.expected;
+    // In 64 bits: a fact read from the history may hold any numbers.
+    const qint64 a = t.a, b = *t.b, e = t.expected;
     const int least = Null ? 0 : 1;
     if (t.operation == u"+")
         return e == a + b && a >= least && b >= 1 && e >= MinSum && e <= MaxSum;
@@ -164,7 +165,8 @@ void TrickyChooser::answered(const TaskFacts& task, Outcome outcome) {
     }
     // Not at random: a round without tricky tasks draws the numbers of a round without the
     // switch. The operands spread the returns over the third to the sixth task.
-    m_due.append({task, 3 + (std::abs(task.a) + std::abs(task.b.value_or(0))) % 4});
+    m_due.append(
+        {task, int(3 + (std::abs(qint64(task.a)) + std::abs(qint64(task.b.value_or(0)))) % 4)});
 }
 
 } // namespace kalmix

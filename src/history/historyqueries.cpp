@@ -25,7 +25,8 @@ struct Task {
     bool firstRight = false; // right at the first try, without the light bulb
     bool helped = false;
     bool settled = false; // ended right or helped
-    int ms = 0;           // from shown to its last answer, all tries together
+    qint64 ms = 0;        // from shown to its last answer, all tries together (64 bits: a
+                          // history edited by hand may hold any time)
     int solved = 0;       // right answers without the light bulb
 };
 
@@ -53,14 +54,14 @@ std::vector<Task> tasksOf(const std::vector<HistoryStore::Row>& rows, qint64 sin
     return tasks;
 }
 
-std::optional<double> medianSeconds(std::vector<int> ms) {
+std::optional<double> medianSeconds(std::vector<qint64> ms) {
     if (ms.empty())
         return std::nullopt;
     const size_t mid = ms.size() / 2;
     std::nth_element(ms.begin(), ms.begin() + mid, ms.end());
-    double m = ms[mid];
+    double m = double(ms[mid]);
     if (ms.size() % 2 == 0)
-        m = (m + *std::max_element(ms.begin(), ms.begin() + mid)) / 2;
+        m = (m + double(*std::max_element(ms.begin(), ms.begin() + mid))) / 2;
     return m / 1000.0;
 }
 
@@ -92,8 +93,11 @@ const std::vector<HistoryStore::Row>& HistoryStore::rowsOf(const QString& player
         return m_rows;
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
+    // An answer with a code no Kalmix writes (an older merge kept whatever it was given) is
+    // no task of the child's.
     q.prepare(QStringLiteral("SELECT at, round, op, a, b, expected, outcome, ms, attempt "
-                             "FROM answer WHERE player = ? ORDER BY at, id"));
+                             "FROM answer WHERE player = ? AND op BETWEEN 0 AND 5 AND "
+                             "outcome BETWEEN 0 AND 2 AND attempt >= 1 ORDER BY at, id"));
     q.addBindValue(id);
     if (!q.exec())
         return m_rows;
@@ -154,7 +158,7 @@ QList<ReportDay> HistoryStore::days(const QString& player, QDate first, QDate la
 ReportTotals HistoryStore::totals(const QString& player, const QDateTime& since) {
     ReportTotals result;
     const qint64 from = stored(since);
-    std::vector<int> ms;
+    std::vector<qint64> ms;
     for (const Task& t : tasksOf(rowsOf(player), from)) {
         result.tasks += 1;
         result.rightFirstTry += t.firstRight ? 1 : 0;
@@ -216,7 +220,7 @@ QList<ReportFact> HistoryStore::facts(const QString& player, const QString& oper
 QList<ReportTrickyTask> HistoryStore::trickyTasks(const QString& player, const QDateTime& since,
                                                   int count) {
     using Key = std::tuple<int, int, int, int>; // operation, a, b (or -1), expected
-    QMap<Key, std::pair<ReportTrickyTask, std::vector<int>>> seen;
+    QMap<Key, std::pair<ReportTrickyTask, std::vector<qint64>>> seen;
     for (const Task& t : tasksOf(rowsOf(player), stored(since))) {
         auto& [task, ms] = seen[{t.op, t.a, t.b.value_or(-1), t.expected}];
         task.operation = operationName(t.op);

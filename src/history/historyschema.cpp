@@ -51,8 +51,63 @@ CREATE VIEW rounds AS SELECT
     r.seconds AS seconds, r.finished AS finished
     FROM round r JOIN player p ON p.id = r.player;
 )"),
+        // Each round gets an id of its own, drawn at random when it is written, so the rounds
+        // of two computers that started in the same second under the same name stay two when
+        // one history is added to the other. Rounds written before have none (0). The views
+        // show a code no Kalmix writes as NULL, never as a real operation or outcome.
+        QStringLiteral(R"(
+CREATE TABLE round_with_uid(
+    id INTEGER PRIMARY KEY, player INTEGER NOT NULL, started INTEGER NOT NULL,
+    ended INTEGER, kind INTEGER NOT NULL, solved INTEGER NOT NULL DEFAULT 0,
+    wrong INTEGER NOT NULL DEFAULT 0, helped INTEGER NOT NULL DEFAULT 0, seconds INTEGER,
+    finished INTEGER NOT NULL DEFAULT 0, tasks INTEGER NOT NULL DEFAULT 0,
+    first_right INTEGER NOT NULL DEFAULT 0, uid INTEGER NOT NULL DEFAULT (random() | 1));
+INSERT INTO round_with_uid(id, player, started, ended, kind, solved, wrong, helped, seconds,
+    finished, tasks, first_right, uid)
+    SELECT id, player, started, ended, kind, solved, wrong, helped, seconds, finished, tasks,
+    first_right, 0 FROM round;
+DROP VIEW IF EXISTS answers;
+DROP VIEW IF EXISTS rounds;
+DROP TABLE round;
+ALTER TABLE round_with_uid RENAME TO round;
+CREATE INDEX round_by_player ON round(player, started);
+CREATE INDEX round_by_uid ON round(uid);
+CREATE VIEW answers AS SELECT
+    p.name AS player,
+    strftime('%Y-%m-%dT%H:%M:%S', r.started, 'unixepoch') AS round_started,
+    strftime('%Y-%m-%dT%H:%M:%S', x.at, 'unixepoch') AS answered_at,
+    r.kind AS kind,
+    CASE x.op WHEN 0 THEN 'count' WHEN 1 THEN 'symbols' WHEN 2 THEN '+' WHEN 3 THEN '-'
+              WHEN 4 THEN '*' WHEN 5 THEN '/' END AS operation,
+    x.a AS a, x.b AS b, x.expected AS expected, x.given AS answer,
+    CASE x.outcome WHEN 0 THEN 'right' WHEN 1 THEN 'wrong' WHEN 2 THEN 'help' END AS outcome,
+    x.ms / 1000.0 AS seconds, x.attempt AS attempt, x.tricky AS tricky
+    FROM answer x JOIN round r ON r.id = x.round JOIN player p ON p.id = x.player;
+CREATE VIEW rounds AS SELECT
+    p.name AS player,
+    strftime('%Y-%m-%dT%H:%M:%S', r.started, 'unixepoch') AS started,
+    strftime('%Y-%m-%dT%H:%M:%S', r.ended, 'unixepoch') AS ended,
+    r.kind AS kind, r.solved AS solved, r.wrong AS wrong, r.helped AS helped,
+    r.seconds AS seconds, r.finished AS finished
+    FROM round r JOIN player p ON p.id = r.player;
+)"),
     };
     return steps;
+}
+
+// The tables' columns in each version, in the order the steps above create them.
+const char* const kPlayerColumns[] = {"id", "name"};
+const char* const kRoundColumns[] = {"id",     "player",      "started", "ended",   "kind",
+                                     "solved", "wrong",       "helped",  "seconds", "finished",
+                                     "tasks",  "first_right", "uid"};
+const char* const kAnswerColumns[] = {"id",       "round", "player",  "at", "op",      "a",     "b",
+                                      "expected", "given", "outcome", "ms", "attempt", "tricky"};
+
+template <size_t N> QStringList names(const char* const (&list)[N], size_t count = N) {
+    QStringList out;
+    for (size_t i = 0; i < count && i < N; ++i)
+        out << QLatin1String(list[i]);
+    return out;
 }
 
 // The statement's first value; on failure the native error code goes to `error`.
@@ -70,15 +125,28 @@ std::optional<qint64> pragma(QSqlDatabase& db, const char* name, QString* error 
     return firstValue(db, QStringLiteral("PRAGMA ") + QLatin1String(name), error);
 }
 
-bool exec(QSqlDatabase& db, const QString& sql, QString* error) {
+bool exec(QSqlDatabase& db, const QString& sql, QString* error = nullptr) {
     QSqlQuery q(db);
     if (q.exec(sql))
         return true;
-    *error = q.lastError().nativeErrorCode();
+    if (error)
+        *error = q.lastError().nativeErrorCode();
     return false;
 }
 
 } // namespace
+
+QStringList tableColumns(int version, const QString& table) {
+    if (version < 1 || version > kSchemaVersion)
+        return {};
+    if (table == u"player")
+        return names(kPlayerColumns);
+    if (table == u"round")
+        return names(kRoundColumns, version == 1 ? 12 : 13);
+    if (table == u"answer")
+        return names(kAnswerColumns);
+    return {};
+}
 
 int operationCode(const QString& operation) {
     for (int i = 0; i < 6; ++i) {

@@ -7,15 +7,20 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace kalmix::history {
 
 // Marks a SQLite file as a Kalmix history ("KLMX").
 inline constexpr int kApplicationId = 0x4B4C4D58;
 // The schema this program writes; older files are brought forward on opening.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 // The write-ahead log is cut back to this size (bytes) whenever it has been carried into the file.
 inline constexpr int kJournalSizeLimit = 1 << 20;
+
+// The columns of the table player, round or answer in a schema version, in their order;
+// empty for an unknown version or table.
+QStringList tableColumns(int version, const QString& table);
 
 // How an answer's operation and outcome are kept in the answer table.
 int operationCode(const QString& operation); // -1 for an unknown one

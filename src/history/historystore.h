@@ -59,7 +59,8 @@ public:
     // The same CSV onto a device that is open for writing (the command line's standard
     // output); false with the reason when a write fails.
     bool writeCsv(QIODevice& out, const QString& player, QString* error);
-    MergeResult merge(const QString& path) override;
+    MergeResult merge(const QString& path, MergeControl& control) override;
+    using ReportSource::merge;
     bool deletePlayerHistory(const QString& player) override;
 
     // TrickySource: the player's facts that are tricky now.

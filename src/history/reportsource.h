@@ -3,6 +3,8 @@
 // What the report window reads: plain values, computed by the history store (or by a fake in
 // tests). The window only draws them.
 
+#include "history/mergecontrol.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -81,6 +83,8 @@ struct MergeResult {
     QString error; // why not, in the current language
     int rounds = 0;
     int answers = 0;
+    int skipped = 0;        // rows of the other file that no Kalmix writes, left out
+    bool cancelled = false; // stopped by Cancel: nothing was added, and nothing needs saying
 };
 
 class ReportSource {
@@ -103,7 +107,13 @@ public:
     // quoting, CR LF line ends); all players when player is empty. False with error on failure.
     virtual bool exportCsv(const QString& path, const QString& player, QString* error) = 0;
     // Adds the history of another computer's store file; answers present already are skipped.
-    virtual MergeResult merge(const QString& path) = 0;
+    // The slow part runs through control.run, on a thread of its own; Cancel changes nothing.
+    virtual MergeResult merge(const QString& path, MergeControl& control) = 0;
+    // The same, simply waited for.
+    MergeResult merge(const QString& path) {
+        MergeControl control;
+        return merge(path, control);
+    }
     // Removes a player's whole history (the settings window's delete, when asked for). True
     // when nothing of it is left.
     virtual bool deletePlayerHistory(const QString& player) {

@@ -4,6 +4,7 @@
 #include "history/ownfiles.h"
 #include "report/classoverview.h"
 #include "report/factgrid.h"
+#include "report/mergeprogress.h"
 #include "report/reportchart.h"
 #include "report/reportdialogs.h"
 #include "report/reportprint.h"
@@ -507,14 +508,19 @@ void ReportWindow::cmdMerge_Click() {
                     askFileName({false, withoutKey(langText(308)), QString(), langText(345)}, this);
                 if (path.isEmpty())
                     exitProcedure();
-                const MergeResult result = m_source.merge(path);
+                MergeProgress progress(path, this);
+                const MergeResult result = m_source.merge(path, progress);
+                if (result.cancelled)
+                    exitProcedure(); // nothing was added
                 if (!result.ok) {
                     MsgBox(langText(339).arg(result.error), MsgButtons::Ok, MsgIcon::Exclamation,
                            this);
                     exitProcedure();
                 }
-                MsgBox(langText(338).arg(result.rounds).arg(result.answers), MsgButtons::Ok,
-                       MsgIcon::Information, this);
+                QString said = langText(338).arg(result.rounds).arg(result.answers);
+                if (result.skipped > 0)
+                    said += u' ' + langText(385).arg(result.skipped);
+                MsgBox(said, MsgButtons::Ok, MsgIcon::Information, this);
             },
             [&] { fillPlayers(); },
             [&] { fillClass(); },

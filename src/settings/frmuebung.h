@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/settings.h"
+#include "settings/record.h"
 
 #include <QDialog>
 #include <array>
@@ -55,7 +56,7 @@ public:
     // Whether a name is one of the sections the settings file keeps for Kalmix itself.
     static bool reservedName(const QString& name);
     // The longest name a new player can have.
-    static constexpr int kMaxNameLength = 40;
+    static constexpr int kMaxNameLength = kMaxPlayerNameLength;
 
     int Seite = 0; // the page shown
 

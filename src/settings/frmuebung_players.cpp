@@ -58,10 +58,7 @@ int boxNumber(const QLineEdit* box, int low, int high) {
 // ---------------------------------------------------------------- players
 
 bool frmUebung::reservedName(const QString& name) {
-    // The settings file keeps the shared options and the player list in sections of these
-    // names; a player of the same name would share them, and deleting it would wipe them.
-    return name.trimmed().compare(kOptionen, Qt::CaseInsensitive) == 0 ||
-           name.trimmed().compare(kBenutzer, Qt::CaseInsensitive) == 0;
+    return reservedPlayerName(name);
 }
 
 bool frmUebung::refuseName() {

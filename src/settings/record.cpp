@@ -171,6 +171,23 @@ QString readActivePlayer() {
     return name;
 }
 
+bool reservedPlayerName(const QString& name) {
+    // The settings file keeps the shared options and the player list in sections of these
+    // names; a player of the same name would share them, and deleting it would wipe them.
+    return name.trimmed().compare(u"Optionen", Qt::CaseInsensitive) == 0 ||
+           name.trimmed().compare(u"Benutzer", Qt::CaseInsensitive) == 0;
+}
+
+bool validPlayerName(const QString& name) {
+    if (name.isEmpty() || name.size() > kMaxPlayerNameLength || name != name.trimmed() ||
+        reservedPlayerName(name))
+        return false;
+    // The characters the name box refuses: the section brackets and control characters.
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c == u'[' || c == u']' || c.unicode() < 0x20 || c.unicode() == 0x7f;
+    });
+}
+
 std::int16_t factorOfBox(int box) {
     return box == 19 ? 0 : static_cast<std::int16_t>(box + 2);
 }

@@ -79,6 +79,15 @@ QStringList readPlayerNames();
 // there is none.
 QString readActivePlayer();
 
+// The longest name a new player can have: a longer one would not come back whole from the
+// settings file.
+inline constexpr int kMaxPlayerNameLength = 40;
+// Whether a name is one of the sections the settings file keeps for Kalmix itself.
+bool reservedPlayerName(const QString& name);
+// A name the settings window accepts for a player: not empty, without blanks at either end,
+// no longer than kMaxPlayerNameLength, without brackets or control characters, not reserved.
+bool validPlayerName(const QString& name);
+
 // The state of the settings window's controls that the apply step reads.
 struct SettingsControls {
     QString name; // the name box

@@ -101,6 +101,14 @@ void TestTricky::fitsTheSettings_data() {
     QTest::newRow("0 : q without 0") << 5 << u"/"_qs << QList<int>{0, 4, 0} << false;
     QTest::newRow("pictures are never drawn again")
         << 0 << u"count"_qs << QList<int>{5, 0, 5} << false;
+    // A history edited by hand may hold any numbers: checked without overflow.
+    const int most = std::numeric_limits<int>::max(), least = std::numeric_limits<int>::min();
+    QTest::newRow("sum beyond 32 bits") << 2 << u"+"_qs << QList<int>{most, 2, least + 1} << false;
+    QTest::newRow("difference beyond 32 bits")
+        << 3 << u"-"_qs << QList<int>{least, 1, most} << false;
+    QTest::newRow("product beyond 32 bits") << 4 << u"*"_qs << QList<int>{65536, 65536, 0} << false;
+    QTest::newRow("quotient beyond 32 bits")
+        << 5 << u"/"_qs << QList<int>{0, 65536, 65536} << false;
 }
 
 void TestTricky::fitsTheSettings() {

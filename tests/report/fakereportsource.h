@@ -3,6 +3,8 @@
 #include "history/reportsource.h"
 
 #include <QHash>
+#include <chrono>
+#include <thread>
 
 namespace kalmix::test {
 
@@ -56,12 +58,23 @@ public:
             *error = QStringLiteral("disk full");
         return csvOk;
     }
-    MergeResult merge(const QString& path) override {
+    // The merge's work runs where the control runs it; it reports half done, then waits for
+    // Cancel when asked to.
+    MergeResult merge(const QString& path, MergeControl& control) override {
         mergeCalls.append(path);
-        if (mergeResult.ok)
+        MergeResult result = mergeResult;
+        control.run([&] {
+            control.setProgress(MergeControl::kComplete / 2);
+            while (mergeWaitsForCancel && !control.cancelled())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (control.cancelled())
+                result = MergeResult{false, {}, 0, 0, 0, true};
+        });
+        if (result.ok)
             playerList = afterMerge;
-        return mergeResult;
+        return result;
     }
+    bool mergeWaitsForCancel = false;
 
     QDateTime now;
 };

@@ -1,5 +1,6 @@
 #include "fakereportsource.h"
 #include "report/factgrid.h"
+#include "report/mergeprogress.h"
 #include "report/reportchart.h"
 #include "report/reportdialogs.h"
 #include "report/reportprint.h"
@@ -25,6 +26,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -227,6 +229,42 @@ private Q_SLOTS:
         QTest::mouseClick(w.cmdCsv, Qt::LeftButton);
         QCOMPARE(source.mergeCalls.size(), 2);
         QCOMPARE(source.csvCalls.size(), 2);
+    }
+
+    // While the merge runs, a bar shows how far it is and the windows answer; Cancel stops it
+    // without a word and without change. A merge that left rows out says how many.
+    void mergeShowsProgressAndCancels() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        setFileDialogHook([&](const FileDialogCall&) { return env.path(u"other.db"_qs); });
+        ReportWindow w(source);
+        w.show();
+        source.mergeResult = {true, QString(), 1, 5, 3};
+        source.afterMerge = source.playerList + QList<ReportPlayer>{present("Cleo")};
+        source.mergeWaitsForCancel = true;
+        int seenAt = -1;
+        QTimer poll; // runs inside the bar's own event loop
+        connect(&poll, &QTimer::timeout, &w, [&] {
+            auto* bar = w.findChild<MergeProgress*>();
+            if (!bar || !bar->isVisible() || bar->barDone->value() <= 0 || seenAt >= 0)
+                return;
+            seenAt = bar->barDone->value();
+            QVERIFY(bar->lblFile->text().contains(u"other.db"_qs));
+            QTest::mouseClick(bar->cmdCancel, Qt::LeftButton);
+        });
+        poll.start(5);
+        QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
+        QCOMPARE(seenAt, MergeControl::kComplete / 2);
+        QVERIFY(env.messages.isEmpty());
+        QCOMPARE(w.lstPlayers->count(), 3);
+        QVERIFY(!w.findChild<MergeProgress*>());
+
+        source.mergeWaitsForCancel = false;
+        QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
+        QCOMPARE(env.messages.size(), 1);
+        QCOMPARE(env.messages[0].text, langText(338).arg(1).arg(5) + u' ' + langText(385).arg(3));
+        QCOMPARE(w.lstPlayers->count(), 4);
     }
 
     // A PDF that cannot be written is said, and leaves no half file behind.
