@@ -517,9 +517,10 @@ void ReportWindow::cmdMerge_Click() {
                            this);
                     exitProcedure();
                 }
-                QString said = langText(338).arg(result.rounds).arg(result.answers);
+                QString said = langText(338).arg(langCount(401, result.rounds),
+                                                 langCount(402, result.answers));
                 if (result.skipped > 0)
-                    said += u' ' + langText(385).arg(result.skipped);
+                    said += u' ' + langCount(385, result.skipped);
                 MsgBox(said, MsgButtons::Ok, MsgIcon::Information, this);
             },
             [&] { fillPlayers(); },

@@ -221,7 +221,8 @@ private Q_SLOTS:
         source.mergeResult = {true, QString(), 4, 57};
         source.afterMerge = source.playerList + QList<ReportPlayer>{present("Cleo")};
         QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
-        QCOMPARE(env.messages.last().text, langText(338).arg(4).arg(57));
+        QCOMPARE(env.messages.last().text,
+                 langText(338).arg(langCount(401, 4), langCount(402, 57)));
         QCOMPARE(w.lstPlayers->count(), 4); // the merged player is listed at once
 
         answer.clear();
@@ -263,7 +264,8 @@ private Q_SLOTS:
         source.mergeWaitsForCancel = false;
         QTest::mouseClick(w.cmdMerge, Qt::LeftButton);
         QCOMPARE(env.messages.size(), 1);
-        QCOMPARE(env.messages[0].text, langText(338).arg(1).arg(5) + u' ' + langText(385).arg(3));
+        QCOMPARE(env.messages[0].text, langText(338).arg(langCount(401, 1), langCount(402, 5)) +
+                                           u' ' + langCount(385, 3));
         QCOMPARE(w.lstPlayers->count(), 4);
     }
 

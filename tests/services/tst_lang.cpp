@@ -301,6 +301,11 @@ void TestLang::countsInEveryLanguage() {
     SprachBasis = 1000;
     QCOMPARE(langText(336).arg(u"7 x 8 = 56"_qs, langCount(400, 1), langCount(400, 0)),
              u"7 x 8 = 56: asked once, right first time 0 times"_qs);
+    // The merge's result: rounds and answers, and the rows left out.
+    QCOMPARE(langText(338).arg(langCount(401, 1), langCount(402, 2)),
+             u"1 round and 2 answers were added."_qs);
+    QCOMPARE(langCount(385, 1),
+             u"1 row of the file held values that Kalmix never writes and was left out."_qs);
     SprachBasis = 0;
     QVERIFY(env.errors.isEmpty());
 }
