@@ -291,6 +291,9 @@ struct MergeJob {
         }
         Writer writer(db, budget);
         if (writer.write(other, out.result) && q.exec(QStringLiteral("COMMIT"))) {
+            // What the merge wrote is carried into the file, and the journal is emptied (it
+            // stays as it is while another program reads the file).
+            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
             out.result.ok = true;
             out.result.skipped = int(other.skipped);
             control.setProgress(MergeControl::kComplete);

@@ -1,7 +1,7 @@
 // Adding another computer's history: crafted files (tests/history/fixtures/h*.sql) are
-// refused or cleaned quickly, a merge stays within its budgets and Cancel changes nothing,
-// rounds of two computers stay apart, first-version files are brought forward, and the report
-// bears whatever values a history holds.
+// refused or cleaned quickly and a merge leaves no journal behind, budgets and Cancel change
+// nothing, rounds of two computers stay apart, first-version files are brought forward, and
+// the report bears whatever values a history holds.
 #include "history/historyschema.h"
 #include "history/historystore.h"
 #include "historycheck.h"
@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
@@ -142,6 +143,7 @@ void TestHistoryMerge::hostileFilesAreRefusedOrCleaned() {
         return;
     }
     QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(QFileInfo(store.path() + u"-wal"_qs).size(), 0); // carried into the file
     QCOMPARE(r.answers, answers);
     QCOMPARE(r.skipped, skipped);
     Peek peek(store.path());
