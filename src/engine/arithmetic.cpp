@@ -66,7 +66,9 @@ void Game::Summe(std::int16_t& erster, std::int16_t& zweiter) {
 
 void Game::Addition() {
     std::int16_t a = 0, b = 0;
-    Procedure("frmKalmix", "Addition")
+    // A message box of a statement lets the clock tick: a game stopped under it gets no
+    // answer box.
+    Procedure("frmKalmix", "Addition", standing(m_gameNumber))
         .run({
             [&] { Summe(a, b); },
             [&] {
@@ -79,7 +81,7 @@ void Game::Addition() {
 
 void Game::Subtraktion() {
     std::int16_t a = 0, b = 0;
-    Procedure("frmKalmix", "Subtraktion")
+    Procedure("frmKalmix", "Subtraktion", standing(m_gameNumber))
         .run({
             [&] { Summe(a, b); },
             [&] {
@@ -93,7 +95,7 @@ void Game::Subtraktion() {
 
 void Game::Multiplikation() {
     std::int16_t f = 0, m = 0, previous = 0;
-    Procedure("frmKalmix", "Multiplikation")
+    Procedure("frmKalmix", "Multiplikation", standing(m_gameNumber))
         .run({
             [&] { f = drawFactor(); },
             [&] { MaxMultiplikator = f > 10 ? 20 : 10; },
@@ -114,7 +116,7 @@ void Game::Multiplikation() {
 
 void Game::Division() {
     std::int16_t f = 0, q = 0, previous = 0;
-    Procedure("frmKalmix", "Division")
+    Procedure("frmKalmix", "Division", standing(m_gameNumber))
         .run({
             [&] { f = drawFactor(); },
             [&] { MaxMultiplikator = f > 10 ? 20 : 10; },
@@ -136,7 +138,7 @@ void Game::Division() {
 }
 
 void Game::AufgabeWiederholen(const TaskFacts& task) {
-    Procedure("frmKalmix", "AufgabeWiederholen")
+    Procedure("frmKalmix", "AufgabeWiederholen", standing(m_gameNumber))
         .run({
             [&] {
                 // The task reads as when it was drawn fresh, and carries the tricky mark.

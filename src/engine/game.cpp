@@ -250,11 +250,8 @@ Async Game::UebungAusfuehren() {
 }
 
 void Game::AufgabeAnzeigen(bool again) {
-    m_taskReady = false;
-    if (!m_running)
-        return; // a game that was stopped opens no answer box
-    const auto running = [this] { return m_running; };
-    m_taskReady = Procedure("frmKalmix", "AufgabeAnzeigen", running)
+    const quint64 game = m_gameNumber;
+    m_taskReady = Procedure("frmKalmix", "AufgabeAnzeigen", standing(game))
                       .run({
                           [&] {
                               const bool pictures = Uebung == 0 || Uebung == 1;
@@ -270,7 +267,7 @@ void Game::AufgabeAnzeigen(bool again) {
                               m_board.setKeyPreview(true);
                           },
                       }) &&
-                  m_running;
+                  stands(game);
     if (m_taskReady) {
         m_taskShownAt = clock().monotonicMs();
         events.taskShown(m_task, again);

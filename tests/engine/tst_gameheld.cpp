@@ -312,15 +312,20 @@ void TestGameHeld::leftProcedureEndsTheGame() {
 }
 
 void TestGameHeld::timeRunsOutUnderAMessageBox_data() {
-    QTest::addColumn<QString>("box");    // who shows it: "log", "history" or "error" (Ignore)
-    QTest::addColumn<QString>("answer"); // "w", "r" or "h" as in play()
-    QTest::newRow("wrong answer, the log fails") << u"log"_qs << u"w"_qs;
-    QTest::newRow("right answer, the log fails") << u"log"_qs << u"r"_qs;
-    QTest::newRow("light bulb's answer, the log fails") << u"log"_qs << u"h"_qs;
-    QTest::newRow("wrong answer, the history fails") << u"history"_qs << u"w"_qs;
-    QTest::newRow("right answer, the history fails") << u"history"_qs << u"r"_qs;
-    QTest::newRow("wrong answer, an error ignored") << u"error"_qs << u"w"_qs;
-    QTest::newRow("right answer, an error ignored") << u"error"_qs << u"r"_qs;
+    QTest::addColumn<QString>("box");     // who shows it: "log", "history" or "error" (Ignore)
+    QTest::addColumn<QString>("answer");  // "w", "r" or "h" as in play()
+    QTest::addColumn<QString>("failing"); // the statement whose error shows the error dialog
+    QTest::newRow("wrong answer, the log fails") << u"log"_qs << u"w"_qs << QString();
+    QTest::newRow("right answer, the log fails") << u"log"_qs << u"r"_qs << QString();
+    QTest::newRow("light bulb's answer, the log fails") << u"log"_qs << u"h"_qs << QString();
+    QTest::newRow("wrong answer, the history fails") << u"history"_qs << u"w"_qs << QString();
+    QTest::newRow("right answer, the history fails") << u"history"_qs << u"r"_qs << QString();
+    QTest::newRow("wrong answer, an error ignored")
+        << u"error"_qs << u"w"_qs << u"Form_KeyPress 5"_qs; // the wrong picture
+    QTest::newRow("right answer, an error ignored")
+        << u"error"_qs << u"r"_qs << u"Form_KeyPress 10"_qs; // the right picture
+    QTest::newRow("the next task, an error ignored")
+        << u"error"_qs << u"r"_qs << u"Addition 1"_qs; // its numbers
 }
 
 // A message box shown while an answer is judged lets the clock tick on, and the time of the
@@ -330,6 +335,7 @@ void TestGameHeld::timeRunsOutUnderAMessageBox_data() {
 void TestGameHeld::timeRunsOutUnderAMessageBox() {
     QFETCH(QString, box);
     QFETCH(QString, answer);
+    QFETCH(QString, failing);
     Fixture f;
     Zeit = 30;
     AufgZahl = 0;
@@ -355,14 +361,15 @@ void TestGameHeld::timeRunsOutUnderAMessageBox() {
         heardAtTheEnd = heard.said.size();
     };
     if (box == u"error") {
-        // The wrong or the right picture cannot be shown; the dialog is answered Ignore.
-        const int line = answer == u"w" ? 5 : 10;
-        bool failed = false;
-        setFaultInjector([&](const char*, const char* p, int n) {
-            if (failed || QLatin1String(p) != QLatin1String("Form_KeyPress") || n != line)
-                return false;
-            return failed = true;
-        });
+        // The statement fails once; the dialog is answered Ignore.
+        const QString procedure = failing.section(u' ', 0, 0);
+        const int line = failing.section(u' ', 1).toInt();
+        setFaultInjector(
+            [procedure, line, failed = false](const char*, const char* p, int n) mutable {
+                if (failed || QLatin1String(p) != procedure || n != line)
+                    return false;
+                return failed = true;
+            });
         setErrorReporter([&](const QString&, const QString&) {
             underTheBox();
             return std::int16_t(ActionIgnore);
@@ -389,8 +396,8 @@ void TestGameHeld::timeRunsOutUnderAMessageBox() {
     } else {
         f.answerWrong();
     }
-    QCOMPARE(boxes, 1);
     f.scheduler.runAll();
+    QCOMPARE(boxes, 1);
     f.driver.enter();
     setFaultInjector(nullptr);
     setMsgBoxHook(nullptr);
