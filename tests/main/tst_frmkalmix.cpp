@@ -671,6 +671,8 @@ void TestFrmKalmix::reportAndFirstPlayerAskForThePassword() {
         texts << m.text;
     QCOMPARE(texts, right || typed.isEmpty() ? QStringList() : QStringList(2, langText(350)));
     QVERIFY(env.window->PicBut[0]->isEnabled()); // no player, no game
+}
+
 void TestFrmKalmix::resizePlacesTheFigure_data() {
     QTest::addColumn<bool>("timed");     // 120 seconds, else 10 tasks
     QTest::addColumn<bool>("animation"); // the figure walks
@@ -799,7 +801,6 @@ void TestFrmKalmix::positionierenAtLargeFonts() {
     QCOMPARE(w.imgJaNein[1]->pos(), w.imgJaNein[0]->pos());
 }
 
-QTEST_MAIN(TestFrmKalmix)
 // A first start's board points at the start button in the current language until the first
 // player exists.
 void TestFrmKalmix::firstStartHint() {
@@ -814,4 +815,5 @@ void TestFrmKalmix::firstStartHint() {
     QVERIFY(!hint->isVisible());
 }
 
+QTEST_MAIN(TestFrmKalmix)
 #include "tst_frmkalmix.moc"
