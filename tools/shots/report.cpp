@@ -114,7 +114,7 @@ public:
         return rows;
     }
     bool exportCsv(const QString&, const QString&, QString*) override { return true; }
-    MergeResult merge(const QString&) override { return {true, QString(), 0, 0}; }
+    MergeResult merge(const QString&, MergeControl&) override { return {true, QString(), 0, 0}; }
 };
 
 } // namespace
