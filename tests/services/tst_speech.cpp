@@ -86,7 +86,7 @@ private Q_SLOTS:
         v.speaker->say(QStringLiteral("2 plus 7"), 1);
         QTRY_COMPARE(v.heard->list(), QStringList{u"en 2 plus 7"_qs});
         v.speaker->say(QStringLiteral("2 plus 7"), 0); // no voice: nothing
-        QVERIFY(v.hasVoice(1)); // the text before was handled
+        QVERIFY(v.hasVoice(1));                        // the text before was handled
         v.speaker->say(QStringLiteral("7 fois 8"), 6);
         QTRY_COMPARE(v.heard->list(), (QStringList{u"en 2 plus 7"_qs, u"fr 7 fois 8"_qs}));
 
