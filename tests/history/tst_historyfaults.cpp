@@ -48,9 +48,10 @@ void limitFileSize(rlim_t bytes) {
 
 // The program linked into a folder of its own, run there without a display.
 struct Program {
-    // In the temporary folder, which every user may pass through (the build tree may lie in a
-    // folder only its owner enters, and one test runs the program as another user).
-    QTemporaryDir dir{QDir::tempPath() + u"/kalmix-cli-XXXXXX"_qs};
+    // In the system's temporary folder, which every user may pass through (the build tree, and
+    // the tests' own temporary folder, may lie in a folder only its owner enters, and one test
+    // runs the program as another user).
+    QTemporaryDir dir{u"/tmp/kalmix-cli-XXXXXX"_qs};
     QString bin = dir.filePath(u"kalmix"_qs);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QStringList prefix;   // a program that starts it (as another user)
