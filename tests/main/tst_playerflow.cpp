@@ -204,6 +204,10 @@ void TestPlayerFlow::settingsWindowLeftWithoutOk() {
             QTest::mouseClick(w.cmdDelEntry, Qt::LeftButton); // answered Yes
             QCOMPARE(w.txtName->text(), u"Ben"_qs);
         } else {
+            // Tab moves the focus only in the active window, which a slow start may not be yet.
+            QApplication::setActiveWindow(&w);
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            w.txtName->setFocus();
             QTest::keyClicks(w.txtName, u"Anna"_qs);
             QTest::keyClick(w.txtName, Qt::Key_Tab); // Anna joins the list
         }
