@@ -1,6 +1,6 @@
 // Settings file figures: one SaveIni and one GetIniInt on a file with 1,000 player sections.
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
-#include "services/settings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 // OK in the settings window with a long player list: from the click on OK to the window closed
 // and the main window's player list read again, on a settings file of 10,000 players.
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 
 #include <QApplication>
 #include <QCheckBox>

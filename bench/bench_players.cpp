@@ -8,13 +8,13 @@
 // player's own (the new player gets the profile shown), Next, Back, the old player chosen and
 // deleted, OK. Renamed and deleted players stand in the middle of the list, where a deletion
 // moves every later name up one place.
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

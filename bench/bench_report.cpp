@@ -5,12 +5,12 @@
 // shown and sorted by a column.
 //   bench_report [RUNS]
 #include "history/reportsource.h"
+#include "profiles/settingsfile.h"
 #include "report/factgrid.h"
 #include "report/reportwindow.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

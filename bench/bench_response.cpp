@@ -9,13 +9,13 @@
 #include "engine/scheduler.h"
 #include "history/historystore.h"
 #include "main/frmkalmix.h"
+#include "profiles/record.h"
 #include "services/appinfo.h"
 #include "services/clock.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

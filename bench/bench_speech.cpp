@@ -13,10 +13,10 @@
 // --cold leaves out what choosing a player with read-aloud does (the voice made ready), so the
 // first task also waits for the engine to start.
 #include "engine/readaloud.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/sound.h"
 #include "services/speech.h"
-#include "settings/record.h"
 
 #include <QCoreApplication>
 #include <QDir>

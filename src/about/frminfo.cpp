@@ -1,13 +1,13 @@
 #include "about/frminfo.h"
 
 #include "about/readme.h"
-#include "errors/procedure.h"
-#include "main/frmkalmix.h"
+#include "profiles/languagechoice.h"
 #include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/pictures.h"
+#include "services/procedure.h"
 #include "services/twips.h"
 
 #include <QApplication>
@@ -180,8 +180,8 @@ void frmInfo::ok_Click() {
     }});
 }
 
-frmKalmix* frmInfo::startUp() {
-    frmKalmix* main = nullptr;
+void frmInfo::startUp(const std::function<QWidget*()>& makeMain) {
+    QWidget* main = nullptr;
     auto* splash = new frmInfo;
     Procedure("frmInfo", "Form_Load")
         .run(7, {
@@ -190,7 +190,7 @@ frmKalmix* frmInfo::startUp() {
                         QApplication::setOverrideCursor(Qt::WaitCursor);
                         QCoreApplication::processEvents();
                     },
-                    [&] { main = new frmKalmix; },
+                    [&] { main = makeMain(); },
                     [&] { Gestartet = true; },
                     [&] {
                         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -207,7 +207,6 @@ frmKalmix* frmInfo::startUp() {
                     },
                 });
     delete splash;
-    return main;
 }
 
 } // namespace kalmix

@@ -2,13 +2,12 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 
 class QLabel;
 class QPushButton;
 
 namespace kalmix {
-
-class frmKalmix;
 
 // Start-up finished: the splash has brought up the main window.
 extern bool Gestartet;
@@ -21,8 +20,8 @@ class frmInfo : public QDialog {
 public:
     explicit frmInfo(QWidget* parent = nullptr);
 
-    // The splash: runs the start-up and returns the main window it brought up.
-    static frmKalmix* startUp();
+    // The splash: runs the start-up and brings up the main window that makeMain makes.
+    static void startUp(const std::function<QWidget*()>& makeMain);
 
     void Sprache();
     void ok_Click();

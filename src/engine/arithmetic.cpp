@@ -3,10 +3,10 @@
 
 #include "engine/gameparts.h"
 #include "engine/random.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
-#include "services/settings.h"
-#include "settings/record.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 
 namespace kalmix {
 

@@ -5,13 +5,13 @@
 #include "engine/practicelog.h"
 #include "engine/random.h"
 #include "engine/scheduler.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/clock.h"
 #include "services/lang.h"
-#include "services/settings.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 namespace kalmix {
 

@@ -2,8 +2,8 @@
 #include "engine/game.h"
 
 #include "engine/gameparts.h"
+#include "profiles/record.h"
 #include "services/clock.h"
-#include "settings/record.h"
 
 #include <algorithm>
 

@@ -4,10 +4,10 @@
 #include "engine/gameparts.h"
 #include "engine/random.h"
 #include "engine/scheduler.h"
-#include "errors/procedure.h"
+#include "profiles/record.h"
 #include "services/clock.h"
+#include "services/procedure.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 #include <QTime>
 #include <algorithm>

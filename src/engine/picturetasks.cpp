@@ -3,10 +3,10 @@
 
 #include "engine/gameparts.h"
 #include "engine/random.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "profiles/record.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 namespace kalmix {
 

@@ -1,6 +1,6 @@
 #include "engine/practicelog.h"
 
-#include "errors/runtimeerror.h"
+#include "services/runtimeerror.h"
 
 #include "services/appinfo.h"
 #include "services/filewrite.h"

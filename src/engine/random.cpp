@@ -1,8 +1,8 @@
 #include "engine/random.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
 #include "services/clock.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 
 #include <QRandomGenerator>
 #include <cmath>

@@ -1,10 +1,10 @@
 #include "engine/readaloud.h"
 
 #include "engine/taskwords.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/sound.h"
 #include "services/speech.h"
-#include "settings/record.h"
 
 namespace kalmix {
 

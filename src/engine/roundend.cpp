@@ -3,9 +3,9 @@
 
 #include "engine/board.h"
 #include "engine/gameparts.h"
+#include "profiles/record.h"
 #include "services/clock.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 #include <algorithm>
 #include <climits>

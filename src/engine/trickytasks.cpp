@@ -2,7 +2,7 @@
 #include "engine/trickytasks.h"
 
 #include "engine/random.h"
-#include "settings/record.h"
+#include "profiles/record.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,12 +1,12 @@
 #include "errors/fehlerwart.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
 #include "services/appinfo.h"
 #include "services/clock.h"
 #include "services/desktop.h"
 #include "services/filewrite.h"
 #include "services/msgbox.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "services/twips.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "history/historystore.h"
 
 #include "history/historyschema.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
-#include "services/settings.h"
-#include "settings/record.h"
 
 #include <QDir>
 #include <QFile>

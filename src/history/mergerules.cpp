@@ -1,7 +1,7 @@
 #include "history/mergerules.h"
 
 #include "history/historyschema.h"
-#include "settings/record.h"
+#include "profiles/record.h"
 
 #include <algorithm>
 

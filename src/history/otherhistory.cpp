@@ -4,7 +4,7 @@
 #include "history/otherhistory.h"
 
 #include "history/historyschema.h"
-#include "settings/record.h"
+#include "profiles/record.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 #include "engine/practicelog.h"
 #include "errors/fehlerwart.h"
 #include "history/historystore.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
-#include "services/settings.h"
 
 #include <QDir>
 #include <QFile>

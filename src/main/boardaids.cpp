@@ -1,9 +1,9 @@
 #include "main/boardhint.h"
 #include "main/frmkalmix.h"
 #include "main/numberpad.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/pictures.h"
-#include "settings/record.h"
 
 #include <QLabel>
 #include <QLineEdit>

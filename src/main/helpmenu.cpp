@@ -1,12 +1,12 @@
 #include "main/frmkalmix.h"
 
 #include "about/frminfo.h"
-#include "errors/procedure.h"
 #include "main/helpwindow.h"
 #include "report/reportwindow.h"
 #include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/lang.h"
+#include "services/procedure.h"
 #include "settings/passwordlock.h"
 
 #include <QUrl>

@@ -1,10 +1,10 @@
 #include "main/playerbox.h"
 
-#include "errors/procedure.h"
 #include "main/frmkalmix.h"
-#include "services/settings.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
+#include "services/procedure.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

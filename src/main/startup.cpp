@@ -3,6 +3,8 @@
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
+#include "profiles/languagechoice.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
@@ -10,7 +12,6 @@
 #include "services/pictures.h"
 #include "services/plaintext.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,6 +58,12 @@ bool startsAlone(OneInstance& one) {
     return false;
 }
 
+frmKalmix* startUpWithSplash() {
+    frmKalmix* main = nullptr;
+    frmInfo::startUp([&main]() -> QWidget* { return main = new frmKalmix; });
+    return main;
+}
+
 int runKalmix(QApplication& app) {
     initResources();
     app.setApplicationName(QString::fromLatin1(kProgramTitle));
@@ -69,7 +76,7 @@ int runKalmix(QApplication& app) {
     showToolTipsAsPlainText(app);
     loadFonts();
     // The About box starts as the splash: language, language file, then the main window.
-    std::unique_ptr<frmKalmix> window(frmInfo::startUp());
+    std::unique_ptr<frmKalmix> window(startUpWithSplash());
     return app.exec();
 }
 

@@ -1,8 +1,8 @@
 #include "main/frmkalmix.h"
 
-#include "errors/procedure.h"
 #include "main/layout.h"
 #include "services/pictures.h"
+#include "services/procedure.h"
 #include "services/twips.h"
 
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "main/frmkalmix.h"
 
-#include "errors/procedure.h"
 #include "main/layout.h"
+#include "profiles/record.h"
+#include "services/procedure.h"
 #include "services/twips.h"
-#include "settings/record.h"
 
 #include <QGuiApplication>
 #include <QLabel>

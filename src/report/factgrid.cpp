@@ -1,8 +1,8 @@
 #include "report/factgrid.h"
 
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
-#include "services/settings.h"
-#include "settings/record.h"
 
 #include <QHelpEvent>
 #include <QPainter>

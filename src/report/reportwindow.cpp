@@ -1,6 +1,5 @@
 #include "report/reportwindow.h"
 
-#include "errors/procedure.h"
 #include "history/ownfiles.h"
 #include "report/classoverview.h"
 #include "report/factgrid.h"
@@ -11,6 +10,7 @@
 #include "services/clock.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
+#include "services/procedure.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "services/lang.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
 #include "services/filewrite.h"
 #include "services/ini.h"
+#include "services/inicache.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
+#include "services/runtimeerror.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +45,7 @@ const IniIndex& resourceTexts() {
 std::optional<QString> readLanguageText(const QString& key) {
     if (textsFromResource)
         return resourceTexts().value(QStringLiteral("Lang"), key);
-    return profileRead(LangDatei, QStringLiteral("Lang"), key);
+    return readIniValue(LangDatei, QStringLiteral("Lang"), key);
 }
 
 } // namespace
@@ -222,34 +222,9 @@ void setSystemLocaleForTesting(std::function<QLocale()> locale) {
     localeSource() = std::move(locale);
 }
 
-bool isFirstStart() {
-    return !profileRead(iniFilePath(), QStringLiteral("Optionen"), QStringLiteral("Sprache"));
-}
-
-std::int16_t startLanguage() {
-    if (isFirstStart())
-        return GetLocaleInfo().left(4) == QLatin1String("0407") ? 0 : 1000;
-    return validLanguage(GetIniInt(QStringLiteral("Optionen"), QStringLiteral("Sprache"), 0));
-}
-
 std::int16_t validLanguage(int stored) {
     const int nearest = (std::clamp(stored, 0, 6000) + 500) / 1000 * 1000;
     return static_cast<std::int16_t>(std::min(nearest, 6000));
-}
-
-void SaveLanguage() {
-    const QString section = QStringLiteral("Optionen");
-    const QString key = QStringLiteral("Sprache");
-    const QString stored = profileRead(iniFilePath(), section, key).value_or(QString()).trimmed();
-    if (!stored.isEmpty()) {
-        const long long v = profileNumber(stored);
-        const bool oneOfThem = v >= 0 && v <= 6000 && v % 1000 == 0 && stored == QString::number(v);
-        // As a start reads it: a number beyond 16 bits is an overflow and gives 0.
-        const int readAs = v < -32768 || v > 32767 ? 0 : validLanguage(static_cast<int>(v));
-        if (!oneOfThem && readAs == SprachBasis)
-            return;
-    }
-    SaveIni(section, key, Str(SprachBasis));
 }
 
 } // namespace kalmix

@@ -1,9 +1,9 @@
 #include "services/resfiles.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
 #include "services/appinfo.h"
 #include "services/filewrite.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 
 #include <QDir>
 #include <QFile>

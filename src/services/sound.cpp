@@ -1,6 +1,6 @@
 #include "services/sound.h"
 
-#include "errors/procedure.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
 
 #include <QAudioDevice>

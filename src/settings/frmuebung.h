@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/settings.h"
-#include "settings/record.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 
 #include <QDialog>
 #include <array>

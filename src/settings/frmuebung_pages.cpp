@@ -2,17 +2,17 @@
 #include "settings/frmuebung.h"
 
 #include "engine/practicelog.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "report/reportwindow.h"
 #include "services/desktop.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/pictures.h"
-#include "services/settings.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "services/sound.h"
 #include "services/speech.h"
-#include "settings/record.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

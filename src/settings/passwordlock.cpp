@@ -1,9 +1,9 @@
 #include "settings/passwordlock.h"
 
+#include "profiles/passwordhash.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
-#include "services/passwordhash.h"
-#include "services/settings.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -3,7 +3,7 @@
 // A game on a fake board with the fakes of a test, and ways to play it to a given moment.
 #include "engine/practicelog.h"
 #include "engine/random.h"
-#include "settings/record.h"
+#include "profiles/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

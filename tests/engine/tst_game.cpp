@@ -1,9 +1,9 @@
 #include "engine/practicelog.h"
 #include "engine/random.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

@@ -1,6 +1,6 @@
 // The game held by the settings window, and games that cannot go on.
-#include "errors/procedure.h"
 #include "services/lang.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
 
 #include "gamefixture.h"

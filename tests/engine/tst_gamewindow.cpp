@@ -1,12 +1,12 @@
 // The game on the real main window: what only the window's own controls show.
 #include "main/frmkalmix.h"
 #include "main/numberpad.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/pictures.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

@@ -3,10 +3,10 @@
 #include "engine/game.h"
 #endif
 #include "engine/random.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

@@ -1,9 +1,9 @@
 #include "errors/fehlerwart.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/desktop.h"
-#include "services/settings.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "services/twips.h"
 #include "support/testenv.h"
 

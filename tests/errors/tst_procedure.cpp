@@ -1,5 +1,5 @@
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "support/testenv.h"
 
 #include <QTest>

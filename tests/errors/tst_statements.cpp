@@ -2,14 +2,14 @@
 // the next statement", and checks that exactly the step of that number was skipped: its effect
 // is missing while the steps around it took place. So an error report's statement number points
 // at the right step.
-#include "errors/procedure.h"
 #include "main/frmkalmix.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "services/twips.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

@@ -1,7 +1,7 @@
 // Writes the settings file over and over, as a second Kalmix would:
 //   ini_writer DIR NAME COUNT
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
-#include "services/settings.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,9 @@
 // Writes that fail in the middle of a run are said once, in the current language, and never
 // pass for success.
 #include "engine/gamefixture.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
 
 #include <QDir>

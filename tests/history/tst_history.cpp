@@ -5,8 +5,8 @@
 #include "history/historystore.h"
 #include "history/ownfiles.h"
 #include "historycheck.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
 
 #include <QDir>

@@ -5,8 +5,8 @@
 #include "history/historyschema.h"
 #include "history/historystore.h"
 #include "historycheck.h"
+#include "profiles/record.h"
 #include "services/lang.h"
-#include "settings/record.h"
 #include "support/testenv.h"
 
 #include <QElapsedTimer>

@@ -3,11 +3,11 @@
 #include "engine/practicelog.h"
 #include "main/frmkalmix.h"
 #include "main/roundsummary.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

@@ -2,13 +2,14 @@
 #include "about/readme.h"
 #include "main/frmkalmix.h"
 #include "main/layout.h"
+#include "main/startup.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/desktop.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "services/sound.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 
@@ -40,7 +41,7 @@ struct StartEnv : TestEnv {
         PlaySound = 0;
         SprachBasis = 0;
         Gestartet = false;
-        window.reset(frmInfo::startUp());
+        window.reset(startUpWithSplash());
     }
     ~StartEnv() {
         window.reset();

@@ -1,4 +1,6 @@
 #include "fakereportsource.h"
+#include "profiles/passwordhash.h"
+#include "profiles/settingsfile.h"
 #include "report/factgrid.h"
 #include "report/mergeprogress.h"
 #include "report/reportchart.h"
@@ -6,8 +8,6 @@
 #include "report/reportprint.h"
 #include "report/reportwindow.h"
 #include "services/lang.h"
-#include "services/passwordhash.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
 #include "support/testenv.h"
 

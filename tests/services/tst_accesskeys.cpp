@@ -1,12 +1,12 @@
 // Access keys and typography of the shipped language file, checked on the real windows: a key
 // that two controls on screen share only moves the focus between them and presses nothing.
 #include "main/frmkalmix.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/codepage.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 #include "support/testenv.h"
 
 #include <QAbstractButton>

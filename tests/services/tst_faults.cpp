@@ -1,12 +1,12 @@
 #include "engine/practicelog.h"
 #include "errors/fehlerwart.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
 #include "services/plaintext.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
+#include "services/runtimeerror.h"
 #include "support/testenv.h"
 
 #include <QApplication>

@@ -3,9 +3,9 @@
 // so that a renamed control cannot leave the help behind. The pages mark such names in bold
 // (<b>), quote headings in italics and messages in a "msg" list item; any other emphasis is
 // <strong>.
+#include "profiles/record.h"
 #include "services/codepage.h"
 #include "services/resfiles.h"
-#include "settings/record.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,8 @@
+#include "profiles/languagechoice.h"
+#include "profiles/settingsfile.h"
 #include "services/codepage.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "support/testenv.h"
 
 #include <QDir>

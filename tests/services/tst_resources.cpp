@@ -1,5 +1,5 @@
-#include "errors/runtimeerror.h"
 #include "services/resfiles.h"
+#include "services/runtimeerror.h"
 #include "services/sound.h"
 #include "support/testenv.h"
 

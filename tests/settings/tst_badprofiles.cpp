@@ -1,11 +1,12 @@
 // Hand-edited profiles with values out of range: the load reports what it reports, and then
 // every game on the record it leaves asks tasks that can be typed and are judged right, and
 // ends.
+#include "profiles/languagechoice.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 #include "support/fakes.h"
 #include "support/testenv.h"
 

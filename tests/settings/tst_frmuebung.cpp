@@ -1,12 +1,12 @@
 #include "engine/practicelog.h"
+#include "profiles/passwordhash.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/desktop.h"
 #include "services/lang.h"
-#include "services/passwordhash.h"
-#include "services/settings.h"
 #include "services/sound.h"
 #include "settings/frmuebung.h"
 #include "settings/logviewer.h"
-#include "settings/record.h"
 #include "support/testenv.h"
 
 #include <QCheckBox>

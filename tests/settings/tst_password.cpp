@@ -1,7 +1,7 @@
+#include "profiles/passwordhash.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
-#include "services/passwordhash.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/passwordlock.h"
 #include "support/testenv.h"
 

@@ -1,12 +1,12 @@
 #include "support/fakes.h"
 
-#include "errors/runtimeerror.h"
+#include "services/runtimeerror.h"
 
 #include "engine/game.h"
+#include "profiles/record.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 #include <QHash>
 #include <QRegularExpression>

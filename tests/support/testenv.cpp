@@ -1,9 +1,9 @@
 #include "support/testenv.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
 #include "services/appinfo.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
+#include "services/runtimeerror.h"
 
 #include <QFile>
 

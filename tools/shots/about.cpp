@@ -3,10 +3,10 @@
 // It runs in a fresh program directory under /tmp.
 #include "about/frminfo.h"
 #include "errors/fehlerwart.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 
 #include <QApplication>
 #include <QDir>

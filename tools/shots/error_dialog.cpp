@@ -1,8 +1,8 @@
 // Shows the error dialog with a sample error, for screenshots of how it looks.
 #include "errors/fehlerwart.h"
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "services/procedure.h"
 #include "services/resfiles.h"
+#include "services/runtimeerror.h"
 
 #include <QApplication>
 

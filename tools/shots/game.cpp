@@ -10,12 +10,12 @@
 #include "errors/fehlerwart.h"
 #include "main/frmkalmix.h"
 #include "main/roundsummary.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "services/sound.h"
-#include "settings/record.h"
 
 #include <QApplication>
 #include <QDir>

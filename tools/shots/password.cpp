@@ -5,13 +5,13 @@
 // MODE page: the settings window's last page while a password is set.
 // It runs in a fresh program directory under /tmp, with one sample player.
 #include "errors/fehlerwart.h"
+#include "profiles/passwordhash.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/lang.h"
-#include "services/passwordhash.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 
 #include <QApplication>
 #include <QDialog>

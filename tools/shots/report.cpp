@@ -4,13 +4,13 @@
 // a fresh program directory under /tmp.
 #include "errors/fehlerwart.h"
 #include "history/reportsource.h"
+#include "profiles/settingsfile.h"
 #include "report/reportdialogs.h"
 #include "report/reportwindow.h"
 #include "services/appinfo.h"
 #include "services/clock.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,13 +3,13 @@
 // PAGE 7 is page 6 with the practice log shown in Kalmix's own viewer.
 // It runs in a fresh program directory under /tmp, with two sample players.
 #include "errors/fehlerwart.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/desktop.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
 #include "settings/frmuebung.h"
-#include "settings/record.h"
 
 #include <QApplication>
 #include <QDir>

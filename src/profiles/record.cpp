@@ -1,10 +1,10 @@
-#include "settings/record.h"
+#include "profiles/record.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
+#include "profiles/settingsfile.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
-#include "services/settings.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 #include "services/speech.h"
 
 #include <algorithm>

@@ -1,12 +1,13 @@
-#include "services/settings.h"
+#include "profiles/settingsfile.h"
 
-#include "errors/procedure.h"
-#include "errors/runtimeerror.h"
 #include "services/appinfo.h"
 #include "services/filewrite.h"
 #include "services/ini.h"
+#include "services/inicache.h"
 #include "services/lang.h"
 #include "services/msgbox.h"
+#include "services/procedure.h"
+#include "services/runtimeerror.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,22 +21,15 @@
 
 namespace kalmix {
 
+using inifiles::current;
+using inifiles::FileStamp;
+using inifiles::forget;
+using inifiles::nowNs;
+using inifiles::ParsedFile;
+using inifiles::remember;
+using inifiles::stampOf;
+
 namespace {
-
-constexpr qsizetype kBufferChars = 254;
-
-// Reads a whole file; false when it exists but cannot be read.
-bool readFile(const QString& file, QByteArray* bytes) {
-    QFile f(file);
-    if (!f.exists()) {
-        bytes->clear();
-        return true;
-    }
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = f.readAll();
-    return f.error() == QFileDevice::NoError;
-}
 
 // Failed writes of the settings file, and whom they were told to.
 struct WriteFailures {
@@ -100,122 +94,7 @@ QString Str(long long number) {
     return number < 0 ? QString::number(number) : u' ' + QString::number(number);
 }
 
-QString cutToBuffer(const QString& text) {
-    if (text.size() <= kBufferChars)
-        return text;
-    qsizetype n = kBufferChars;
-    if (text[n - 1].isHighSurrogate())
-        --n; // never split a character in two
-    return text.first(n);
-}
-
-long long profileNumber(const QString& text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == u'-' || text[i] == u'+')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    constexpr long long kCap = 1LL << 40;
-    long long value = 0;
-    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        if (value < kCap)
-            value = value * 10 + (text[i].unicode() - u'0');
-    }
-    return negative ? -value : value;
-}
-
 namespace {
-
-// What a file is right now. File times have a coarse grain (a clock tick, or whole seconds
-// on some file systems), so two writes in quick succession can leave the same stamp. A parsed
-// copy is therefore trusted on its stamp only when the file's last change lay well before the
-// moment its bytes were read: any later change then bears a later stamp. Otherwise the file is
-// read again and compared byte for byte. Either way every call sees the file as it is, while a
-// file read many times in a row (a long player list) is parsed only once.
-struct FileStamp {
-    qint64 size = -1;
-    qint64 mtimeNs = 0;
-    qint64 ctimeNs = 0;
-    quint64 inode = 0;
-    quint64 device = 0;
-    bool operator==(const FileStamp&) const = default;
-};
-
-std::optional<FileStamp> stampOf(const QString& file) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(file).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return FileStamp{static_cast<qint64>(st.st_size),
-                     static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
-                     static_cast<qint64>(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec,
-                     static_cast<quint64>(st.st_ino), static_cast<quint64>(st.st_dev)};
-}
-
-qint64 nowNs() {
-    return QDateTime::currentMSecsSinceEpoch() * 1'000'000LL;
-}
-
-// Whether a file with this stamp, read at that moment, cannot have changed unseen since.
-bool settledAt(const FileStamp& stamp, qint64 readAtNs) {
-    // Stamps with parts of a second come from a tick-grained clock; whole seconds may be all
-    // the file system keeps.
-    const bool fine = stamp.mtimeNs % 1'000'000'000LL != 0 || stamp.ctimeNs % 1'000'000'000LL != 0;
-    const qint64 margin = fine ? 50'000'000LL : 2'000'000'000LL;
-    return readAtNs - std::max(stamp.mtimeNs, stamp.ctimeNs) > margin;
-}
-
-struct ParsedFile {
-    FileStamp stamp;
-    qint64 readAtNs = 0; // when the bytes were last known to be the file's
-    QByteArray bytes;
-    bool faithful = true; // the text is what the file holds (see decodeTextFile)
-    IniDocument doc;      // with its index, kept in step with every change written
-};
-
-QHash<QString, ParsedFile>& parsedFiles() {
-    static QHash<QString, ParsedFile> files;
-    return files;
-}
-
-void forget(const QString& file) {
-    parsedFiles().remove(file);
-}
-
-ParsedFile& remember(const QString& file, ParsedFile parsed) {
-    if (parsedFiles().size() > 8 && !parsedFiles().contains(file))
-        parsedFiles().clear();
-    return *parsedFiles().insert(file, std::move(parsed));
-}
-
-// The parsed copy of the file as it is now, the stamp being what the file is now; nullptr
-// when it is absent or cannot be read.
-const ParsedFile* current(const QString& file, const std::optional<FileStamp>& stamp) {
-    if (!stamp) {
-        forget(file);
-        return nullptr;
-    }
-    auto it = parsedFiles().find(file);
-    if (it != parsedFiles().end() && it->stamp == *stamp && settledAt(*stamp, it->readAtNs))
-        return &*it;
-    const qint64 readAt = nowNs();
-    QByteArray bytes;
-    if (!readFile(file, &bytes)) {
-        forget(file);
-        return nullptr;
-    }
-    if (it != parsedFiles().end() && it->bytes == bytes) {
-        it->stamp = *stamp;
-        it->readAtNs = readAt;
-        return &*it;
-    }
-    bool faithful = true;
-    IniDocument doc = IniDocument::parse(bytes, &faithful);
-    return &remember(file, ParsedFile{*stamp, readAt, bytes, faithful, std::move(doc)});
-}
 
 void applyChanges(IniDocument& doc, const QString& section, const QList<ProfileChange>& changes) {
     for (const ProfileChange& c : changes) {

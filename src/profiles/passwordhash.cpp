@@ -1,4 +1,4 @@
-#include "services/passwordhash.h"
+#include "profiles/passwordhash.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>

@@ -1,6 +1,6 @@
-#include "errors/procedure.h"
+#include "services/procedure.h"
 
-#include "errors/runtimeerror.h"
+#include "services/runtimeerror.h"
 
 #include <cstdio>
 #include <cstdlib>

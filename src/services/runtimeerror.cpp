@@ -1,4 +1,4 @@
-#include "errors/runtimeerror.h"
+#include "services/runtimeerror.h"
 
 namespace kalmix {
 

@@ -1,5 +1,5 @@
-#include "errors/runtimeerror.h"
-#include "services/settings.h"
+#include "profiles/settingsfile.h"
+#include "services/runtimeerror.h"
 #include "support/testenv.h"
 
 #include <QDir>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "services/inicache.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -88,13 +90,5 @@ struct ProfileChange {
 };
 bool profileWriteAll(const QString& file, const QString& section,
                      const QList<ProfileChange>& changes);
-
-// Text as a fixed buffer of 255 characters would return it: at most 254 characters.
-QString cutToBuffer(const QString& text);
-
-// The number at the start of a text, as the profile functions read it: blanks, an optional
-// sign, digits up to the first other character. No digits read as 0. The result saturates
-// far outside the 32-bit range, so overflow checks stay meaningful.
-long long profileNumber(const QString& text);
 
 } // namespace kalmix

@@ -1,9 +1,9 @@
-#include "errors/runtimeerror.h"
+#include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/codepage.h"
 #include "services/lang.h"
 #include "services/resfiles.h"
-#include "services/settings.h"
-#include "settings/record.h"
+#include "services/runtimeerror.h"
 #include "support/testenv.h"
 
 #include <QFile>
