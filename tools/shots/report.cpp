@@ -1,10 +1,12 @@
 // Shows the report window with a history full of plausible data, for screenshots:
 //   shot_report [LANGUAGE_BASE] [TAB] [PLAYER_ROW] [PDF_FILE]
-// TAB 1 is the class overview. With a PDF file the tab's pages are saved there instead. It runs in
+// TAB 1 is the class overview; TAB 9 shows the player page under the bar of a merge under way.
+// With a PDF file the tab's pages are saved there instead. It runs in
 // a fresh program directory under /tmp.
 #include "errors/fehlerwart.h"
 #include "history/reportsource.h"
 #include "profiles/settingsfile.h"
+#include "report/mergeprogress.h"
 #include "report/reportdialogs.h"
 #include "report/reportwindow.h"
 #include "services/appinfo.h"
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 
 using namespace kalmix;
@@ -156,5 +159,17 @@ int main(int argc, char* argv[]) {
     }
     window.show();
     QTimer::singleShot(30000, &app, &QApplication::quit);
+    if (tab == 9) {
+        // The bar of a merge under way, over the report window.
+        QTimer::singleShot(300, &window, [&window] {
+            MergeProgress progress(QStringLiteral("/media/usb/Kalmix.db"), &window);
+            QTimer::singleShot(25000, &progress, [&progress] { progress.cancel(); });
+            progress.run([&progress] {
+                progress.setProgress(MergeControl::kComplete * 2 / 5);
+                while (!progress.cancelled())
+                    QThread::msleep(20);
+            });
+        });
+    }
     return app.exec();
 }
