@@ -62,7 +62,9 @@ CREATE VIEW kalmix.rounds WITH (security_invoker = true) AS SELECT
 GRANT USAGE ON SCHEMA kalmix TO kalmix_pupil, kalmix_teacher;
 GRANT SELECT ON kalmix.schema_version, kalmix.class_member, kalmix.round, kalmix.answer,
     kalmix.answers, kalmix.rounds TO kalmix_pupil, kalmix_teacher;
-GRANT INSERT, UPDATE ON kalmix.round TO kalmix_pupil;
+GRANT INSERT ON kalmix.round TO kalmix_pupil;
+GRANT UPDATE (ended, solved, wrong, helped, seconds, finished, tasks, first_right)
+    ON kalmix.round TO kalmix_pupil;
 GRANT INSERT ON kalmix.answer TO kalmix_pupil;
 
 ALTER TABLE kalmix.class_member ENABLE ROW LEVEL SECURITY;
