@@ -244,6 +244,14 @@ QString initClassServer(const ClassServerInit& init, QString* done) {
         if (role.isEmpty())
             continue;
         e = addClassMember(c, init.className, role, kind);
+        if (e.problem == ServerProblem::NotAllowed)
+            return QStringLiteral("the login \"%1\" may not add \"%2\" to %3: run this as a "
+                                  "login with CREATEROLE (or with ADMIN OPTION on %3). The "
+                                  "server says: %4")
+                .arg(c.user(), role,
+                     kind == MemberKind::Pupil ? QStringLiteral("kalmix_pupil")
+                                               : QStringLiteral("kalmix_teacher"),
+                     e.message);
         if (!e.ok())
             return e.problem == ServerProblem::Other ? e.message : detailOf(e);
         report << QStringLiteral("The login \"%1\" %2 class %3.")

@@ -91,6 +91,17 @@ private Q_SLOTS:
                           QStringLiteral("school")),
                  QStringLiteral("2a:pupils_2a,2a:teacher_2a"));
 
+        // an owner who may not hand out the roles is told what it needs
+        QVERIFY(pg.createLogin(QStringLiteral("owner"), QStringLiteral("pw")));
+        QVERIFY(pg.sql(QStringLiteral("CREATE DATABASE other OWNER owner"),
+                       QStringLiteral("postgres")));
+        QCOMPARE(run({QStringLiteral("--init-class-server"),
+                      pg.conninfo(QStringLiteral("owner"), QStringLiteral("other")),
+                      QStringLiteral("--class"), QStringLiteral("3b"),
+                      QStringLiteral("--pupil-role"), QStringLiteral("pupils_2a")}),
+                 2);
+        QVERIFY2(err.contains("CREATEROLE"), err.constData());
+
         // a pupils' login is no owner
         QCOMPARE(run({QStringLiteral("--init-class-server"),
                       pg.conninfo(QStringLiteral("pupils_2a"), QStringLiteral("kalmix"))}),
