@@ -46,6 +46,7 @@ public:
     bool refusing = false;
     std::atomic<int> accepted{0};
     std::atomic<int> open{0};
+    std::atomic<qint64> fromClients{0};
 
     void pumpAll() {
         for (Pair* p : m_pairs) {
@@ -79,10 +80,12 @@ private:
             p->down.to = client;
             m_pairs.append(p);
             for (Lane* lane : {&p->up, &p->down}) {
-                QObject::connect(lane->from, &QTcpSocket::readyRead, this, [this, lane] {
+                QObject::connect(lane->from, &QTcpSocket::readyRead, this, [this, lane, p] {
                     if (lane->from && lane->to) {
-                        lane->pending.emplace_back(m_clock.elapsed() + delay,
-                                                   lane->from->readAll());
+                        const QByteArray data = lane->from->readAll();
+                        if (lane->to == p->server)
+                            fromClients += data.size();
+                        lane->pending.emplace_back(m_clock.elapsed() + delay, data);
                         pump(*lane);
                     }
                 });
@@ -190,6 +193,10 @@ int TcpProxy::accepted() const {
 
 int TcpProxy::open() const {
     return m_worker->open;
+}
+
+qint64 TcpProxy::bytesFromClients() const {
+    return m_worker->fromClients;
 }
 
 } // namespace kalmix::test

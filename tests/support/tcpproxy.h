@@ -37,6 +37,9 @@ public:
     // Connections accepted so far, and open now.
     int accepted() const;
     int open() const;
+    // Bytes received from the clients so far (gone on or held): a test waits for it to grow
+    // to know that a request is under way.
+    qint64 bytesFromClients() const;
 
 private:
     std::unique_ptr<QThread> m_thread;
