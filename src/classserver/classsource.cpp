@@ -262,19 +262,23 @@ bool ClassServerSource::exportCsv(const QString& path, const QString& player, QS
     if (!useServer())
         return m_local.exportCsv(path, player, error);
     return saveCsv(
-        path, [&](QIODevice& out, QString* why) { return writeCsv(out, player, why); }, error);
+        path,
+        [&](QIODevice& out, QString* why) {
+            return writeCsv(out, player, why) == ClassExport::Done;
+        },
+        error);
 }
 
-bool ClassServerSource::writeCsv(QIODevice& out, const QString& player, QString* error) {
+ClassExport ClassServerSource::writeCsv(QIODevice& out, const QString& player, QString* error) {
     if (!useServer()) {
         *error = describe(m_error);
-        return false;
+        return ClassExport::ServerFailed;
     }
     const auto failed = [&](const ServerError& e) {
         m_db.rollback();
         fellBack(e);
         *error = describe(e);
-        return false;
+        return ClassExport::ServerFailed;
     };
     // A class may have millions of answers: they come in parts through a cursor, each part
     // with its own deadline.
@@ -312,14 +316,33 @@ bool ClassServerSource::writeCsv(QIODevice& out, const QString& player, QString*
         }
         if (!writeWhole(out, bytes, error)) {
             m_db.rollback();
-            return false;
+            return ClassExport::WriteFailed;
         }
         bytes.clear();
         if (r.rows() == 0)
             break;
     }
     m_db.rollback(); // it only read
-    return true;
+    return ClassExport::Done;
+}
+
+ClassExport exportClassCsv(QIODevice& out, const QString& className, const QString& player,
+                           QString* error) {
+    std::optional<ClassServerConfig> config = classServerConfig();
+    if (!config) {
+        *error = QStringLiteral("Kalmix.ini names no class server (Klassenserver in [Optionen]).");
+        return ClassExport::ServerFailed;
+    }
+    if (!className.isEmpty())
+        config->className = className.trimmed();
+    if (config->className.isEmpty() || config->className.size() > kLongestClassName) {
+        *error = QStringLiteral("Kalmix.ini names no class (Klasse in [Optionen]); give one "
+                                "with --class NAME.");
+        return ClassExport::ServerFailed;
+    }
+    HistoryStore unused; // the export never falls back to this computer's history
+    ClassServerSource source(*config, unused);
+    return source.writeCsv(out, player, error);
 }
 
 MergeResult ClassServerSource::merge(const QString& path, MergeControl& control) {

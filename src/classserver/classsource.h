@@ -6,6 +6,7 @@
 
 #include "classserver/pgconnection.h"
 #include "engine/trickytasks.h"
+#include "history/commandline.h"
 #include "history/historyfigures.h"
 #include "history/reportsource.h"
 
@@ -16,10 +17,16 @@ namespace kalmix {
 
 class HistoryStore;
 
+// --export-csv FILE --class-server: the answers of a class (className, or Kalmix.ini's Klasse
+// when it is empty) from the class server Kalmix.ini names.
+ClassExport exportClassCsv(QIODevice& out, const QString& className, const QString& player,
+                           QString* error);
+
 // The class server of Kalmix.ini ([Optionen] Klassenserver and Klasse).
 struct ClassServerConfig {
     QString conninfo;  // libpq's connection string
     QString className; // trimmed; empty when Klasse is missing or no class name
+    bool operator==(const ClassServerConfig&) const = default;
 };
 // None when Klassenserver is missing or empty: Kalmix reads its own history, as always.
 std::optional<ClassServerConfig> classServerConfig();
@@ -44,6 +51,7 @@ public:
         int trickyRetryMs = 60000;
     };
     void setWaits(const Waits& waits) { m_waits = waits; }
+    const ClassServerConfig& config() const { return m_config; }
 
     // ReportSource
     void beginReading() override;
@@ -65,9 +73,9 @@ public:
     QList<TaskFacts> trickyTasks(const QString& player) override;
 
     // The class's answers (the columns of the server's answers view) as CSV, as the history
-    // store writes its own; all players when player is empty. Never falls back: false with
-    // the reason when the server cannot be read.
-    bool writeCsv(QIODevice& out, const QString& player, QString* error);
+    // store writes its own; all players when player is empty. Never falls back: what failed,
+    // with the reason, when the server cannot be read or the device written.
+    ClassExport writeCsv(QIODevice& out, const QString& player, QString* error);
 
     // Whether the last reading came from the server, and why not.
     bool readingServer() const { return m_state == State::Server; }
