@@ -14,9 +14,13 @@
 #include "support/testenv.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace kalmix;
 using namespace kalmix::test;
@@ -322,6 +326,86 @@ private Q_SLOTS:
         proxy.setStalled(false);
         env.clock.mono += 60001;
         QCOMPARE(texts(source.trickyTasks(u"Player 2"_qs)), QStringList{u"* 7 8 56"_qs});
+    }
+
+    // kalmix --export-csv FILE --class-server writes the class from the server, with the
+    // server view's columns; a server it cannot read is a failure with the reason, and no
+    // file is left behind.
+    void exportFromTheClassServer() {
+        clearServer();
+        QTemporaryDir dir(QFileInfo(QStringLiteral(KALMIX_BIN)).absolutePath() +
+                          u"/class-XXXXXX"_qs);
+        const QString bin = dir.filePath(u"kalmix"_qs);
+        // the program keeps its settings beside itself: a copy of its own in the folder
+        QVERIFY(::link(KALMIX_BIN, QFile::encodeName(bin).constData()) == 0 ||
+                QFile::copy(QStringLiteral(KALMIX_BIN), bin));
+        const auto settings = [&](const QString& conninfo) {
+            QFile ini(dir.filePath(u"Kalmix.ini"_qs));
+            QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ini.write(QStringLiteral("[Optionen]\r\nKlassenserver=%1\r\nKlasse=2a\r\n")
+                          .arg(conninfo)
+                          .toUtf8());
+        };
+        QByteArray err;
+        const auto run = [&](const QStringList& args) {
+            QProcess p;
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                e.remove(QString::fromLatin1(name));
+            e.insert(u"PGPASSFILE"_qs, pg.passFile());
+            p.setProcessEnvironment(e);
+            p.setWorkingDirectory(dir.path());
+            p.start(bin, args);
+            p.waitForFinished(30000);
+            err = p.readAllStandardError();
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        const auto lines = [&](const QString& name) {
+            QFile f(dir.filePath(name));
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u"\r\n"_qs)
+                                               : QStringList{};
+        };
+        {
+            TestEnv env;
+            QDateTime at = env.clock.wall;
+            HistoryStore a(env.path(u"a.db"_qs)), b(env.path(u"b.db"_qs));
+            a.roundStarted(u"=Player 2"_qs, 8, at);
+            play(a, fact("+", 3, 4, 7), {Outcome::Wrong, Outcome::Right}, at);
+            a.roundEnded({1, 1, 0, 5, false}, true, at);
+            b.roundStarted(u"Anna"_qs, 8, at);
+            play(b, fact("*", 6, 6, 36), {Outcome::Help}, at);
+            b.roundEnded({0, 0, 1, 5, false}, true, at);
+            send(a, u"2a"_qs, u"machine-a"_qs);
+            send(b, u"2a"_qs, u"machine-b"_qs);
+        }
+        settings(teacher());
+        QVERIFY2(run({u"--export-csv"_qs, u"all.csv"_qs, u"--class-server"_qs}) == 0, err.constData());
+        const QStringList all = lines(u"all.csv"_qs);
+        QCOMPARE(all.value(0), u"player,round_started,answered_at,kind,operation,a,b,expected,"
+                               "answer,outcome,seconds,attempt,tricky,class,machine"_qs);
+        QCOMPARE(all.size(), 5); // the header, three answers, the end of the last line
+        QVERIFY2(all.value(1).startsWith(u"'=Player 2,"_qs) &&
+                     all.value(1).endsWith(u",+,3,4,7,8,wrong,2.5,1,0,2a,machine-a"_qs),
+                 qPrintable(all.value(1)));
+        QVERIFY2(all.value(3).startsWith(u"Anna,"_qs) &&
+                     all.value(3).endsWith(u",*,6,6,36,36,help,2.5,1,0,2a,machine-b"_qs),
+                 qPrintable(all.value(3)));
+        QCOMPARE(
+            run({u"--export-csv=anna.csv"_qs, u"--class-server"_qs, u"--player"_qs, u"Anna"_qs}),
+            0);
+        QCOMPARE(lines(u"anna.csv"_qs).size(), 3);
+        // a class this teacher does not read: nothing of it
+        QCOMPARE(
+            run({u"--export-csv"_qs, u"3b.csv"_qs, u"--class-server"_qs, u"--class"_qs, u"3b"_qs}),
+            0);
+        QCOMPARE(lines(u"3b.csv"_qs).size(), 2);
+        // no server there: exit code 2, the reason, no file
+        settings(u"host=127.0.0.1 port=1 dbname=kalmix user=t2a connect_timeout=2"_qs);
+        QCOMPARE(run({u"--export-csv"_qs, u"gone.csv"_qs, u"--class-server"_qs}), 2);
+        QVERIFY2(err.contains("class server"), err.constData());
+        QVERIFY(!QFile::exists(dir.filePath(u"gone.csv"_qs)));
+        QCOMPARE(run({u"--class-server"_qs}), 2);
+        QCOMPARE(run({u"--export-csv"_qs, u"x.csv"_qs, u"--class-server=yes"_qs}), 2);
     }
 };
 
