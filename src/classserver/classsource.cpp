@@ -123,7 +123,7 @@ bool ClassServerSource::readRows(const QString& player, int timeoutMs, AnswerRow
             "SELECT floor(extract(epoch FROM x.at))::bigint, x.machine, x.round_uid, x.op, x.a, "
             "x.b, x.expected, x.outcome, x.ms, x.attempt "
             "FROM kalmix.answer x LEFT JOIN kalmix.round r ON r.machine = x.machine AND "
-            "r.uid = x.round_uid "
+            "r.uid = x.round_uid AND r.class = $1 AND r.player = $2 "
             "WHERE x.class = $1 AND x.player = $2 AND x.op BETWEEN 0 AND 5 AND "
             "x.outcome BETWEEN 0 AND 2 AND x.attempt >= 1 "
             "ORDER BY x.at, x.machine, r.started, x.round_uid, x.seq"),
