@@ -62,7 +62,9 @@ CREATE VIEW kalmix.rounds WITH (security_invoker = true) AS SELECT
 GRANT USAGE ON SCHEMA kalmix TO kalmix_pupil, kalmix_teacher;
 GRANT SELECT ON kalmix.schema_version, kalmix.class_member, kalmix.round, kalmix.answer,
     kalmix.answers, kalmix.rounds TO kalmix_pupil, kalmix_teacher;
-GRANT INSERT, UPDATE ON kalmix.round TO kalmix_pupil;
+GRANT INSERT ON kalmix.round TO kalmix_pupil;
+GRANT UPDATE (ended, solved, wrong, helped, seconds, finished, tasks, first_right)
+    ON kalmix.round TO kalmix_pupil;
 GRANT INSERT ON kalmix.answer TO kalmix_pupil;
 
 ALTER TABLE kalmix.class_member ENABLE ROW LEVEL SECURITY;
@@ -242,6 +244,14 @@ QString initClassServer(const ClassServerInit& init, QString* done) {
         if (role.isEmpty())
             continue;
         e = addClassMember(c, init.className, role, kind);
+        if (e.problem == ServerProblem::NotAllowed)
+            return QStringLiteral("the login \"%1\" may not add \"%2\" to %3: run this as a "
+                                  "login with CREATEROLE (or with ADMIN OPTION on %3). The "
+                                  "server says: %4")
+                .arg(c.user(), role,
+                     kind == MemberKind::Pupil ? QStringLiteral("kalmix_pupil")
+                                               : QStringLiteral("kalmix_teacher"),
+                     e.message);
         if (!e.ok())
             return e.problem == ServerProblem::Other ? e.message : detailOf(e);
         report << QStringLiteral("The login \"%1\" %2 class %3.")

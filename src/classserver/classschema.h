@@ -13,7 +13,8 @@
 //
 // Roles: kalmix_pupil (the computers' logins: add answers and rounds of their classes, end
 // their rounds, read their classes; never delete, never change an answer, never see another
-// class) and kalmix_teacher (read their classes). kalmix.class_member says which login belongs
+// class; of a round only ended, solved, wrong, helped, seconds, finished, tasks and
+// first_right may change, so an upsert sets only these) and kalmix_teacher (read their classes). kalmix.class_member says which login belongs
 // to which class; a login belongs to one of the two groups, not both.
 //
 // Versions: kalmix.schema_version holds the version; each step brings it from n - 1 to n in one

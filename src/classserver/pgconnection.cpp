@@ -136,6 +136,10 @@ QString PgResult::value(int row, int column) const {
                                : QString::fromUtf8(PQgetvalue(m_result.get(), row, column));
 }
 
+int PgResult::column(const char* name) const {
+    return m_result ? PQfnumber(m_result.get(), name) : -1;
+}
+
 qint64 PgResult::number(int row, int column) const {
     return value(row, column).toLongLong();
 }
@@ -173,8 +177,8 @@ void PgConnection::cancel() {
 void PgConnection::clearCancel() {
     m_cancelled = false;
     uint64_t count = 0;
-    if (m_wake >= 0) [[maybe_unused]]
-        const ssize_t n = ::read(m_wake, &count, sizeof count);
+    if (m_wake >= 0 && ::read(m_wake, &count, sizeof count) < 0)
+        count = 0; // nothing was written since: nothing to take away
 }
 
 int PgConnection::serverVersion() const {
@@ -226,15 +230,15 @@ ServerError PgConnection::open(const QString& conninfo, int timeoutSeconds) {
     const QByteArray info = conninfo.toUtf8();
     // A connection string that cannot be parsed is no network problem: say what libpq says.
     char* parseError = nullptr;
-    if (PQconninfoOption* options = PQconninfoParse(info.constData(), &parseError)) {
-        PQconninfoFree(options);
-    } else if (!info.contains('=') && !info.contains("://")) {
-        // a bare database name: libpq takes it as dbname
-    } else {
-        const QString why = fromPg(parseError);
+    PQconninfoOption* options = PQconninfoParse(info.constData(), &parseError);
+    const QString why = fromPg(parseError);
+    if (parseError)
         PQfreemem(parseError);
+    if (options)
+        PQconninfoFree(options);
+    // a bare word is no connection string: libpq takes it as the database's name
+    else if (info.contains('=') || info.contains("://"))
         return ServerError::of(ServerProblem::Other, why);
-    }
     const QByteArray timeout = QByteArray::number(std::max(1, timeoutSeconds));
     // Later entries win: the connection string may set its own connect_timeout and application
     // name, but the texts travel as UTF-8 whatever it says.

@@ -72,6 +72,7 @@ public:
     bool isNull(int row, int column) const;
     QString value(int row, int column) const; // the empty string for NULL
     qint64 number(int row, int column) const; // 0 for NULL or not a number
+    int column(const char* name) const;       // the column of that name; -1 when none
     qint64 affected() const;                  // rows an INSERT/UPDATE/DELETE touched
 
 private:

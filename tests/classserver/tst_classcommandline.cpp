@@ -1,12 +1,14 @@
 // kalmix --init-class-server, run as school IT would run it, against a real PostgreSQL; and
 // options that Kalmix does not know, which must not open the window.
 
+#include "history/commandline.h"
 #include "support/pgserver.h"
 
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTest>
+#include <vector>
 
 using namespace kalmix::test;
 
@@ -55,6 +57,17 @@ private Q_SLOTS:
                       QStringLiteral("--init-class-server=x"), QStringLiteral("--colour=red")}),
                  2);
         QVERIFY(err.contains("--colour=red"));
+        // Qt's options, with one dash or two, with their values, leave the start to the window
+        for (const QList<QByteArray>& args :
+             {QList<QByteArray>{"--platform", "offscreen"}, QList<QByteArray>{"--style=fusion"},
+              QList<QByteArray>{"-platform", "xcb", "--reverse"},
+              QList<QByteArray>{"--qwindowtitle", "--title-like-text"}}) {
+            QList<QByteArray> copies = QList<QByteArray>{"kalmix"} + args;
+            std::vector<char*> argv;
+            for (QByteArray& a : copies)
+                argv.push_back(a.data());
+            QVERIFY(!kalmix::runCommandLine(int(argv.size()), argv.data()).has_value());
+        }
         QCOMPARE(run({QStringLiteral("--help")}), 0);
         QVERIFY(out.contains("--init-class-server CONNINFO"));
         // the options that only go together
@@ -90,6 +103,17 @@ private Q_SLOTS:
                                          "member) FROM kalmix.class_member"),
                           QStringLiteral("school")),
                  QStringLiteral("2a:pupils_2a,2a:teacher_2a"));
+
+        // an owner who may not hand out the roles is told what it needs
+        QVERIFY(pg.createLogin(QStringLiteral("owner"), QStringLiteral("pw")));
+        QVERIFY(pg.sql(QStringLiteral("CREATE DATABASE other OWNER owner"),
+                       QStringLiteral("postgres")));
+        QCOMPARE(run({QStringLiteral("--init-class-server"),
+                      pg.conninfo(QStringLiteral("owner"), QStringLiteral("other")),
+                      QStringLiteral("--class"), QStringLiteral("3b"),
+                      QStringLiteral("--pupil-role"), QStringLiteral("pupils_2a")}),
+                 2);
+        QVERIFY2(err.contains("CREATEROLE"), err.constData());
 
         // a pupils' login is no owner
         QCOMPARE(run({QStringLiteral("--init-class-server"),

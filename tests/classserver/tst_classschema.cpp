@@ -211,6 +211,7 @@ private Q_SLOTS:
             roundRow(QStringLiteral("3b"), QStringLiteral("m1"), 8),
             answerRow(QStringLiteral("3b"), QStringLiteral("m1"), 7, 2),
             QStringLiteral("UPDATE kalmix.round SET class = '3b' WHERE uid = 7"),
+            QStringLiteral("UPDATE kalmix.round SET player = 'Ben' WHERE uid = 7"),
             QStringLiteral("UPDATE kalmix.answer SET given = 8"),
             QStringLiteral("DELETE FROM kalmix.answer"),
             QStringLiteral("DELETE FROM kalmix.round"),

@@ -2,6 +2,7 @@
 
 #include "classserver/pgconnection.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -179,6 +180,23 @@ bool TestPgServer::initCluster() {
     if (account.switchUser &&
         chown(QFile::encodeName(m_dir.path()).constData(), account.uid, account.gid) != 0)
         return fail(QStringLiteral("cannot give %1 to the server's account").arg(m_dir.path()));
+    // Should the test program end without its destructor (a crash, the test runner's time
+    // limit), a watcher ends the server and removes its folder, so no server is left behind.
+    const QString watcher = QStringLiteral(
+        "while kill -0 \"$1\" 2>/dev/null; do sleep 1; done; "
+        "if [ -d \"$2\" ]; then "
+        "if [ -f \"$2/data/postmaster.pid\" ]; then "
+        "kill -QUIT \"$(head -n 1 \"$2/data/postmaster.pid\")\" 2>/dev/null; sleep 3; fi; "
+        "rm -rf -- \"$2\"; fi");
+    QProcess watch;
+    watch.setProgram(QStringLiteral("/bin/sh"));
+    watch.setArguments({QStringLiteral("-c"), watcher, QStringLiteral("watcher"),
+                        QString::number(QCoreApplication::applicationPid()), m_dir.path()});
+    // not holding the test runner's output open
+    watch.setStandardInputFile(QProcess::nullDevice());
+    watch.setStandardOutputFile(QProcess::nullDevice());
+    watch.setStandardErrorFile(QProcess::nullDevice());
+    watch.startDetached();
     m_port = freePort();
     if (m_port == 0)
         return fail(QStringLiteral("no free port on 127.0.0.1"));
