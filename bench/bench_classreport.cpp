@@ -126,22 +126,34 @@ int main(int argc, char* argv[]) {
     HistoryStore unused(QStringLiteral("/nonexistent/none.db")); // never read here
     ClassServerSource source({pg.conninfo(QStringLiteral("teacher")), QStringLiteral("class 7")},
                              unused);
-    std::vector<double> child, overview;
+    // As the window opens on a child: connect, the player list, the child's chart, totals and
+    // tricky tasks, the facts of the first operation; then, as the class tab shows it, the
+    // overview of the class in a window of its own.
+    std::vector<double> child, connect, rowsRead, overview, facts;
     const QDateTime now = QDateTime::currentDateTime();
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 9; ++i) {
         QElapsedTimer t;
         t.start();
         source.beginReading(); // a new window: connects again
+        const QList<ReportPlayer> players = source.players();
+        connect.push_back(t.nsecsElapsed() / 1e6);
         const QString player = QStringLiteral("Player %1").arg(i % 25 + 1);
+        QElapsedTimer r;
+        r.start();
+        source.days(player, now.date().addDays(-27), now.date());
+        rowsRead.push_back(r.nsecsElapsed() / 1e6);
         PlayerReport report = loadPlayerReport(source, {player, false}, now);
-        for (const char* op : {"+", "-", "*", "/"})
-            report.facts = source.facts(player, QLatin1String(op), 20, 20);
+        report.facts = source.facts(player, QStringLiteral("+"), 20, 20);
         child.push_back(t.nsecsElapsed() / 1e6);
-        if (!source.readingServer() || report.totals[2].tasks == 0) {
+        if (!source.readingServer() || report.totals[2].tasks == 0 || players.size() != 25) {
             std::fprintf(stderr, "not read from the server: %s\n",
                          qPrintable(describe(source.lastError())));
             return 1;
         }
+        r.restart();
+        for (const char* op : {"-", "*", "/"})
+            source.facts(player, QLatin1String(op), 20, 20);
+        facts.push_back(r.nsecsElapsed() / 1e6 / 3);
         t.restart();
         source.beginReading();
         const QList<ReportClassRow> rows = source.classOverview(now);
@@ -149,14 +161,18 @@ int main(int argc, char* argv[]) {
         if (rows.size() != kChildren / kClasses)
             return 1;
     }
-    std::printf("Report on a child (%lld answers; connect, players, days, totals, tricky tasks, "
-                "the facts of four operations): median %.1f ms, max %.1f ms of %zu\n",
-                static_cast<long long>(answers / kChildren), median(child),
-                *std::max_element(child.begin(), child.end()), child.size());
-    std::printf("Class overview of one class (%d children, %lld rounds): median %.1f ms, max "
-                "%.1f ms of %zu\n",
-                kChildren / kClasses, static_cast<long long>(rounds / kClasses), median(overview),
-                *std::max_element(overview.begin(), overview.end()), overview.size());
+    const auto say = [](const char* what, const std::vector<double>& v) {
+        std::printf("%s: median %.1f ms, max %.1f ms of %zu\n", what, median(v),
+                    *std::max_element(v.begin(), v.end()), v.size());
+    };
+    std::printf("A child has %lld answers, a class %lld rounds.\n",
+                static_cast<long long>(answers / kChildren),
+                static_cast<long long>(rounds / kClasses));
+    say("Report window opening on a child (all of it)", child);
+    say("  of which: connecting and the player list", connect);
+    say("  of which: the child's answers read and the chart worked out", rowsRead);
+    say("Facts of another operation chosen later", facts);
+    say("Class overview of one class (connecting included)", overview);
 
     PgConnection teacher;
     if (!teacher.open(pg.conninfo(QStringLiteral("teacher")), 10).ok())

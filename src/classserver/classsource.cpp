@@ -61,8 +61,11 @@ ClassServerSource::ClassServerSource(ClassServerConfig config, HistoryStore& loc
 ClassServerSource::~ClassServerSource() = default;
 
 void ClassServerSource::beginReading() {
-    m_db.close();
-    m_state = State::Untried;
+    // A connection still open from the last reading is used again (connecting with a
+    // password costs more than the report's reading); one the server has closed since is
+    // made anew on its first statement.
+    m_state = m_db.isOpen() ? State::Server : State::Untried;
+    m_reused = m_db.isOpen();
     m_error = {};
     m_cached = false;
 }
@@ -74,8 +77,23 @@ bool ClassServerSource::connect(int timeoutSeconds) {
         return false;
     }
     m_db.close();
+    m_reused = false;
     m_error = m_db.open(m_config.conninfo, timeoutSeconds);
     return m_error.ok();
+}
+
+ServerError ClassServerSource::exec(const QString& sql, const QVariantList& params,
+                                    PgResult* result, int connectSeconds, int timeoutMs) {
+    ServerError e = m_db.exec(sql, params, result, timeoutMs);
+    // The server restarted (or dropped an idle connection) since the connection was made:
+    // once more on a new one. A server that does not answer in time is not asked twice.
+    if (!e.ok() && m_reused && e.problem == ServerProblem::Unreachable) {
+        if (!connect(connectSeconds))
+            return m_error;
+        e = m_db.exec(sql, params, result, timeoutMs);
+    }
+    m_reused = false;
+    return e;
 }
 
 bool ClassServerSource::useServer() {
@@ -106,19 +124,20 @@ QString ClassServerSource::origin() {
 bool ClassServerSource::query(const QString& sql, const QVariantList& params, PgResult* result) {
     if (!useServer())
         return false;
-    const ServerError e = m_db.exec(sql, params, result, m_waits.statementMs);
+    const ServerError e = exec(sql, params, result, m_waits.connectSeconds, m_waits.statementMs);
     if (!e.ok())
         fellBack(e);
     return e.ok();
 }
 
-bool ClassServerSource::readRows(const QString& player, int timeoutMs, AnswerRows* rows) {
+bool ClassServerSource::readRows(const QString& player, int connectSeconds, int timeoutMs,
+                                 AnswerRows* rows) {
     rows->clear();
     PgResult r;
     // In the order the answers were made, as the history keeps them: by time, then (within
     // one second) each computer's rounds in the order they began and each round's answers in
     // its own order. An answer with a code no Kalmix writes is no task of the child's.
-    m_error = m_db.exec(
+    m_error = exec(
         QStringLiteral(
             "SELECT floor(extract(epoch FROM x.at))::bigint, x.machine, x.round_uid, x.op, x.a, "
             "x.b, x.expected, x.outcome, x.ms, x.attempt "
@@ -127,7 +146,7 @@ bool ClassServerSource::readRows(const QString& player, int timeoutMs, AnswerRow
             "WHERE x.class = $1 AND x.player = $2 AND x.op BETWEEN 0 AND 5 AND "
             "x.outcome BETWEEN 0 AND 2 AND x.attempt >= 1 "
             "ORDER BY x.at, x.machine, r.started, x.round_uid, x.seq"),
-        {m_config.className, player}, &r, timeoutMs);
+        {m_config.className, player}, &r, connectSeconds, timeoutMs);
     if (!m_error.ok())
         return false;
     // Each round, known by its computer and its number there, gets a number of its own here.
@@ -153,7 +172,7 @@ const AnswerRows* ClassServerSource::rowsOf(const QString& player) {
     if (m_cached && m_cachedPlayer == player && now - m_cachedAt < kRowsFreshMs)
         return &m_rows;
     m_cached = false;
-    if (!readRows(player, m_waits.statementMs, &m_rows)) {
+    if (!readRows(player, m_waits.connectSeconds, m_waits.statementMs, &m_rows)) {
         fellBack(m_error);
         return nullptr;
     }
@@ -282,7 +301,8 @@ ClassExport ClassServerSource::writeCsv(QIODevice& out, const QString& player, Q
     };
     // A class may have millions of answers: they come in parts through a cursor, each part
     // with its own deadline.
-    ServerError e = m_db.begin();
+    ServerError e =
+        exec(QStringLiteral("BEGIN"), {}, nullptr, m_waits.connectSeconds, m_waits.statementMs);
     if (!e.ok())
         return failed(e);
     e = m_db.exec(QStringLiteral("DECLARE answers NO SCROLL CURSOR FOR SELECT %1 FROM "
@@ -359,8 +379,9 @@ QList<TaskFacts> ClassServerSource::trickyTasks(const QString& player) {
     const qint64 now = clock().monotonicMs();
     if (now >= m_trickyRetryAt) {
         AnswerRows rows;
-        if ((m_db.isOpen() || connect(m_waits.trickyConnectSeconds)) &&
-            readRows(player, m_waits.trickyStatementMs, &rows)) {
+        m_reused = m_db.isOpen();
+        if ((m_reused || connect(m_waits.trickyConnectSeconds)) &&
+            readRows(player, m_waits.trickyConnectSeconds, m_waits.trickyStatementMs, &rows)) {
             m_trickyRetryAt = 0;
             return trickyFactsOf(rows);
         }

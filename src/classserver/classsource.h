@@ -90,7 +90,11 @@ private:
     // A statement of the report; on failure the report goes on with the local history.
     bool query(const QString& sql, const QVariantList& params, PgResult* result);
     // The player's answers from the server, in the order they were made.
-    bool readRows(const QString& player, int timeoutMs, AnswerRows* rows);
+    bool readRows(const QString& player, int connectSeconds, int timeoutMs, AnswerRows* rows);
+    // A statement on the connection; one that was made for an earlier reading and has been
+    // lost since is made anew once.
+    ServerError exec(const QString& sql, const QVariantList& params, PgResult* result,
+                     int connectSeconds, int timeoutMs);
     const AnswerRows* rowsOf(const QString& player);
 
     ClassServerConfig m_config;
@@ -98,6 +102,7 @@ private:
     Waits m_waits;
     PgConnection m_db;
     State m_state = State::Untried;
+    bool m_reused = false; // the connection was made for an earlier reading
     ServerError m_error;
     qint64 m_trickyRetryAt = 0; // the game's next try after a failure (monotonic ms)
 

@@ -7,8 +7,10 @@
 #include "classserver/classschema.h"
 #include "classserver/classsource.h"
 #include "classserver/naturalorder.h"
+#include "main/frmkalmix.h"
 #include "report/reportwindow.h"
 #include "services/lang.h"
+#include "services/settings.h"
 #include "support/pgserver.h"
 #include "support/tcpproxy.h"
 #include "support/testenv.h"
@@ -257,7 +259,8 @@ private Q_SLOTS:
     }
 
     // A server that has stopped: the report window shows this computer's history and says
-    // why, never an empty window; once the server is back, the next window reads it again.
+    // why, never an empty window; once the server is back, the next window reads it again,
+    // also when the server restarted behind a connection an earlier window left open.
     void stoppedServerShowsThisComputersHistory() {
         clearServer();
         TestEnv env;
@@ -290,8 +293,17 @@ private Q_SLOTS:
         }
         QVERIFY2(pg.start(), qPrintable(pg.error()));
         QVERIFY(owner.open(pg.superConninfo(), 5).ok());
+        {
+            ReportWindow w(source);
+            QCOMPARE(w.lstPlayers->item(0)->text(), u"Cem"_qs);
+        }
+        // restarted while no window was open: the next window reads it, with no note of a
+        // failure
+        QVERIFY2(pg.restart(), qPrintable(pg.error()));
+        QVERIFY(owner.open(pg.superConninfo(), 5).ok());
         ReportWindow w(source);
         QCOMPARE(w.lstPlayers->item(0)->text(), u"Cem"_qs);
+        QCOMPARE(w.lblOrigin->text(), langText(445).arg(u"2a"_qs));
     }
 
     // A task missed on one computer comes back on another; a server that stalls holds the
@@ -326,6 +338,29 @@ private Q_SLOTS:
         proxy.setStalled(false);
         env.clock.mono += 60001;
         QCOMPARE(texts(source.trickyTasks(u"Player 2"_qs)), QStringList{u"* 7 8 56"_qs});
+    }
+
+    // With a class server in the settings, the program's report and the game's tricky tasks
+    // read it; once the key is gone, this computer's history again, as without it.
+    void theProgramReadsTheClassServerOfItsSettings() {
+        TestEnv env;
+        WriteLanguageCopy();
+        SaveIni(u"Optionen"_qs, u"Klassenserver"_qs, teacher());
+        SaveIni(u"Optionen"_qs, u"Klasse"_qs, u"2a"_qs);
+        {
+            frmKalmix window;
+            auto* source = dynamic_cast<ClassServerSource*>(reportSource());
+            QVERIFY(source);
+            QCOMPARE(static_cast<TrickySource*>(source), window.game().trickySource);
+            QCOMPARE(source->config().className, u"2a"_qs);
+            QCOMPARE(source->config().conninfo, teacher());
+        }
+        QCOMPARE(reportSource(), nullptr);
+        SaveIni(u"Optionen"_qs, u"Klassenserver"_qs, std::nullopt);
+        frmKalmix window;
+        QVERIFY(dynamic_cast<HistoryStore*>(reportSource()));
+        QCOMPARE(dynamic_cast<HistoryStore*>(window.game().trickySource),
+                 dynamic_cast<HistoryStore*>(reportSource()));
     }
 
     // kalmix --export-csv FILE --class-server writes the class from the server, with the
@@ -379,7 +414,8 @@ private Q_SLOTS:
             send(b, u"2a"_qs, u"machine-b"_qs);
         }
         settings(teacher());
-        QVERIFY2(run({u"--export-csv"_qs, u"all.csv"_qs, u"--class-server"_qs}) == 0, err.constData());
+        QVERIFY2(run({u"--export-csv"_qs, u"all.csv"_qs, u"--class-server"_qs}) == 0,
+                 err.constData());
         const QStringList all = lines(u"all.csv"_qs);
         QCOMPARE(all.value(0), u"player,round_started,answered_at,kind,operation,a,b,expected,"
                                "answer,outcome,seconds,attempt,tricky,class,machine"_qs);
