@@ -168,6 +168,9 @@ int main(int argc, char* argv[]) {
     std::printf("A child has %lld answers, a class %lld rounds.\n",
                 static_cast<long long>(answers / kChildren),
                 static_cast<long long>(rounds / kClasses));
+    std::printf("The first window after the start, connecting with the password: %.1f ms "
+                "(the later ones use its connection)\n",
+                child.front());
     say("Report window opening on a child (all of it)", child);
     say("  of which: connecting and the player list", connect);
     say("  of which: the child's answers read and the chart worked out", rowsRead);

@@ -152,7 +152,12 @@ private Q_SLOTS:
                 .ok());
     }
 
-    void init() { SprachBasis = 1000; }
+    // The texts are read from a copy of the language file that every Kalmix on this machine
+    // writes: written anew for each case.
+    void init() {
+        SprachBasis = 1000;
+        WriteLanguageCopy();
+    }
 
     // Numbers in names go by their value, letters without regard to case.
     void namesInNaturalOrder() {
@@ -304,6 +309,25 @@ private Q_SLOTS:
         ReportWindow w(source);
         QCOMPARE(w.lstPlayers->item(0)->text(), u"Cem"_qs);
         QCOMPARE(w.lblOrigin->text(), langText(445).arg(u"2a"_qs));
+    }
+
+    // A server without the class tables, or with those of a newer Kalmix, is not read: the
+    // report shows this computer's history and says why.
+    void serverWithoutOrWithNewerSchemaIsNotRead() {
+        TestEnv env;
+        QVERIFY(pg.createDatabase(u"empty"_qs));
+        HistoryStore local(env.path(u"Kalmix.db"_qs));
+        ClassServerSource empty({pg.conninfo(u"t2a"_qs, u"empty"_qs), u"2a"_qs}, local);
+        empty.beginReading();
+        QCOMPARE(empty.origin(),
+                 langText(446) + u'\n' + describe(ServerError::of(ServerProblem::SchemaMissing)));
+        QVERIFY(owner.exec(u"INSERT INTO kalmix.schema_version VALUES (99)"_qs).ok());
+        ClassServerSource newer({teacher(), u"2a"_qs}, local);
+        newer.beginReading();
+        const bool refused = !newer.readingServer() && newer.players().isEmpty() &&
+                             newer.lastError().problem == ServerProblem::ServerTooNew;
+        QVERIFY(owner.exec(u"DELETE FROM kalmix.schema_version WHERE version = 99"_qs).ok());
+        QVERIFY(refused);
     }
 
     // A task missed on one computer comes back on another; a server that stalls holds the
