@@ -3,8 +3,10 @@
 // killed.
 
 #include "classserver/pgconnection.h"
+#include "services/lang.h"
 #include "support/pgserver.h"
 #include "support/tcpproxy.h"
+#include "support/testenv.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -97,6 +99,26 @@ private Q_SLOTS:
         e = c.open(pg.conninfo(QStringLiteral("barred")) + QStringLiteral(" password=x"), 5);
         QCOMPARE(e.problem, ServerProblem::LoginRefused);
         QVERIFY(!c.isOpen());
+    }
+
+    // The words come from the language file in the chosen language; where none is loaded (the
+    // command line), in English.
+    void problemsInTheChosenLanguage() {
+        ServerError e = ServerError::of(ServerProblem::NoDatabase);
+        e.database = QStringLiteral("schule");
+        QVERIFY(describe(e).startsWith(QStringLiteral("The class server has no database")));
+        TestEnv env;
+        WriteLanguageCopy();
+        const std::int16_t before = SprachBasis;
+        SprachBasis = 0;
+        QCOMPARE(describe(e), QStringLiteral("Auf dem Klassenserver gibt es keine Datenbank "
+                                             "„schule“. Bitte den Datenbanknamen (dbname) in der "
+                                             "Verbindung prüfen."));
+        SprachBasis = 6000;
+        QVERIFY(describe(ServerError::of(ServerProblem::Other, QStringLiteral("x")))
+                    .endsWith(QStringLiteral("problème\u00a0: x")));
+        SprachBasis = before;
+        LangDatei.clear();
     }
 
     // A server that accepts the connection and then says nothing: open() and exec() give up
