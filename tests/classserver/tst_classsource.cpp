@@ -311,8 +311,8 @@ private Q_SLOTS:
         QCOMPARE(w.lblOrigin->text(), langText(445).arg(u"2a"_qs));
     }
 
-    // A server without the class tables, or with those of a newer Kalmix, is not read: the
-    // report shows this computer's history and says why.
+    // A server without the class tables, or with those of a newer Kalmix, or settings without
+    // a class, are not read: the report shows this computer's history and says why.
     void serverWithoutOrWithNewerSchemaIsNotRead() {
         TestEnv env;
         QVERIFY(pg.createDatabase(u"empty"_qs));
@@ -321,6 +321,9 @@ private Q_SLOTS:
         empty.beginReading();
         QCOMPARE(empty.origin(),
                  langText(446) + u'\n' + describe(ServerError::of(ServerProblem::SchemaMissing)));
+        ClassServerSource noClass({teacher(), QString()}, local); // Klasse missing
+        noClass.beginReading();
+        QCOMPARE(noClass.origin(), langText(447));
         QVERIFY(owner.exec(u"INSERT INTO kalmix.schema_version VALUES (99)"_qs).ok());
         ClassServerSource newer({teacher(), u"2a"_qs}, local);
         newer.beginReading();
