@@ -1,6 +1,7 @@
 #include "app/display.h"
 #include "app/sessionbus.h"
 #include "classserver/classschema.h"
+#include "classserver/classsource.h"
 #include "history/commandline.h"
 #include "main/startup.h"
 
@@ -33,7 +34,8 @@ int main(int argc, char* argv[]) {
     // instead of ending the program: for every file, from the lock file on.
     std::signal(SIGXFSZ, SIG_IGN);
     // The options that need no window run without a display.
-    if (const std::optional<int> code = kalmix::runCommandLine(argc, argv, initClassServer))
+    if (const std::optional<int> code =
+            kalmix::runCommandLine(argc, argv, initClassServer, kalmix::exportClassCsv))
         return *code;
     if (!kalmix::waitForDisplay(argc, argv, 5s)) {
         const char* display = std::getenv("DISPLAY");

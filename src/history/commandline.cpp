@@ -1,5 +1,6 @@
 #include "history/commandline.h"
 
+#include "history/csvfile.h"
 #include "history/historystore.h"
 #include "history/ownfiles.h"
 #include "services/appinfo.h"
@@ -18,7 +19,8 @@ namespace kalmix {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: kalmix [--export-csv FILE [--player NAME]] [--help]\n"
+    "Usage: kalmix [--export-csv FILE [--player NAME] [--class-server [--class NAME]]]\n"
+    "              [--help]\n"
     "       kalmix --init-class-server CONNINFO [--class NAME --pupil-role ROLE]\n"
     "              [--teacher-role ROLE]\n"
     "\n"
@@ -30,6 +32,11 @@ constexpr char kUsage[] =
     "                      no window is opened and no display is needed; FILE - writes to\n"
     "                      standard output\n"
     "  --player NAME       with --export-csv: only the answers of this player\n"
+    "  --class-server      with --export-csv: the answers of the whole class from the class\n"
+    "                      server that Kalmix.ini names (Klassenserver and Klasse in\n"
+    "                      [Optionen]), from every computer of the class, instead of this\n"
+    "                      computer's history; the columns of the server's answers view\n"
+    "                      (those above, then class and machine)\n"
     "  --init-class-server CONNINFO\n"
     "                      create or update the class server's tables, views and the roles\n"
     "                      kalmix_pupil and kalmix_teacher in the PostgreSQL database that\n"
@@ -37,7 +44,8 @@ constexpr char kUsage[] =
     "                      \"service=kalmix\" or \"host=HOST dbname=DB user=OWNER\"), run as\n"
     "                      the database's owner; running it again changes nothing\n"
     "  --class NAME        with --init-class-server: the class (1 to 40 characters) that\n"
-    "                      the roles below belong to\n"
+    "                      the roles below belong to; with --class-server: this class\n"
+    "                      instead of the one in Kalmix.ini\n"
     "  --pupil-role ROLE   with --class: this existing login adds the answers of the class\n"
     "                      (the login the class's computers use)\n"
     "  --teacher-role ROLE with --class: this existing login reads the class\n"
@@ -46,7 +54,8 @@ constexpr char kUsage[] =
     "Passwords are never given here: libpq takes them from ~/.pgpass or PGPASSFILE.\n"
     "\n"
     "Exit codes: 0 done, 2 bad arguments, a practice history that cannot be read, a file\n"
-    "that cannot be written, or a class server that cannot be set up (the message says why).\n";
+    "that cannot be written, or a class server that cannot be set up or read (the message\n"
+    "says why).\n";
 
 // The options of every Qt program, which the window takes, with or without a value. Qt reads
 // them with one dash or two.
@@ -123,7 +132,8 @@ int fail(const QString& message) {
 } // namespace
 
 std::optional<int> runCommandLine(int argc, char* argv[],
-                                  const ClassServerInitCommand& initClassServer) {
+                                  const ClassServerInitCommand& initClassServer,
+                                  const ClassServerExportCommand& exportClass) {
     if (!isOurs(argc, argv))
         return std::nullopt;
 
@@ -135,6 +145,7 @@ std::optional<int> runCommandLine(int argc, char* argv[],
     std::signal(SIGXFSZ, SIG_IGN);
     QStringList args = app.arguments().mid(1);
     std::optional<QString> file, player, server, className, pupilRole, teacherRole;
+    bool fromServer = false;
     const std::pair<const char16_t*, std::optional<QString>*> options[] = {
         {u"--export-csv", &file}, {u"--player", &player},        {u"--init-class-server", &server},
         {u"--class", &className}, {u"--pupil-role", &pupilRole}, {u"--teacher-role", &teacherRole}};
@@ -152,6 +163,14 @@ std::optional<int> runCommandLine(int argc, char* argv[],
         if (arg == u"--help" || arg == u"-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == u"--class-server") {
+            if (value)
+                return fail(QStringLiteral("--class-server takes no value."));
+            if (fromServer)
+                return fail(QStringLiteral("--class-server is given twice."));
+            fromServer = true;
+            continue;
         }
         std::optional<QString>* slot = nullptr;
         for (const auto& [name, target] : options) {
@@ -174,7 +193,7 @@ std::optional<int> runCommandLine(int argc, char* argv[],
         *slot = value;
     }
     if (server) {
-        if (file || player)
+        if (file || player || fromServer)
             return fail(QStringLiteral("--init-class-server does not go with --export-csv."));
         if (className && !pupilRole && !teacherRole)
             return fail(QStringLiteral("--class goes with --pupil-role ROLE or --teacher-role "
@@ -186,11 +205,14 @@ std::optional<int> runCommandLine(int argc, char* argv[],
         return initClassServer({*server, className.value_or(QString()),
                                 pupilRole.value_or(QString()), teacherRole.value_or(QString())});
     }
-    if (className || pupilRole || teacherRole)
+    if (pupilRole || teacherRole || (className && !fromServer))
         return fail(QStringLiteral("--class, --pupil-role and --teacher-role go with "
                                    "--init-class-server CONNINFO."));
     if (!file)
-        return fail(QStringLiteral("--player goes with --export-csv FILE."));
+        return fail(fromServer ? QStringLiteral("--class-server goes with --export-csv FILE.")
+                               : QStringLiteral("--player goes with --export-csv FILE."));
+    if (fromServer && !exportClass)
+        return fail(QStringLiteral("--class-server is not available here."));
 
     const bool toOutput = *file == u"-";
     if (!toOutput) {
@@ -208,9 +230,31 @@ std::optional<int> runCommandLine(int argc, char* argv[],
         }
     }
 
+    QString error;
+    if (fromServer) {
+        ClassExport result = ClassExport::WriteFailed;
+        const auto fromClass = [&](QIODevice& out, QString* why) {
+            result =
+                exportClass(out, className.value_or(QString()), player.value_or(QString()), why);
+            return result == ClassExport::Done;
+        };
+        QFile out;
+        const bool done =
+            toOutput ? out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                           fromClass(out, &error)
+                     : saveCsv(*file, fromClass, &error);
+        if (done)
+            return 0;
+        if (result == ClassExport::ServerFailed)
+            return fail(QStringLiteral("The class server cannot be read: %1").arg(error));
+        return fail(toOutput
+                        ? QStringLiteral("The standard output cannot be written: %1").arg(error)
+                        : QStringLiteral("%1 cannot be written: %2")
+                              .arg(QDir::toNativeSeparators(*file), error));
+    }
+
     HistoryStore store;
     store.setQuiet(true);
-    QString error;
     if (!store.openExisting(&error))
         return fail(error);
     if (toOutput) {

@@ -5,6 +5,7 @@
 
 #include "engine/gameevents.h"
 #include "engine/trickytasks.h"
+#include "history/historyfigures.h"
 #include "history/historyfile.h"
 #include "history/reportsource.h"
 
@@ -81,17 +82,7 @@ public:
     void setQuiet(bool quiet);
 
     // One answer of a player, as the queries read it.
-    struct Row {
-        qint64 at;
-        int round;
-        int op;
-        int a;
-        std::optional<int> b;
-        int expected;
-        int outcome;
-        int ms;
-        int attempt;
-    };
+    using Row = AnswerRow;
 
 private:
     enum class Open { Create, ExistingOnly };
@@ -136,13 +127,7 @@ private:
     void sayBusy();
     void tell(const QString& text);
     int playerId(const QString& name, bool create);
-    const std::vector<Row>& rowsOf(const QString& player);
-    // The player's facts ever missed, and those of them tricky now, as "op a b" keys.
-    struct TrickyKeys {
-        QSet<QString> missed;
-        QSet<QString> tricky;
-    };
-    TrickyKeys trickyKeys(const QString& player);
+    const AnswerRows& rowsOf(const QString& player);
     QStringList presentPlayers() const;
 
     QString m_path;
@@ -178,7 +163,7 @@ private:
     // The last player's answers, read once for the report's several queries.
     QString m_cachedPlayer;
     quint64 m_cachedAt = ~quint64(0);
-    std::vector<Row> m_rows;
+    AnswerRows m_rows;
 };
 
 } // namespace kalmix

@@ -90,6 +90,12 @@ struct MergeResult {
 class ReportSource {
 public:
     virtual ~ReportSource() = default;
+    // The report window opens (or reads everything again): a source that reads from elsewhere
+    // tries its way there anew.
+    virtual void beginReading() {}
+    // Where the figures come from, for a line in the report window; empty: this computer's
+    // history, which needs no word.
+    virtual QString origin() { return {}; }
     // Players with history: the present ones by name, then the deleted ones by name.
     virtual QList<ReportPlayer> players() = 0;
     // One entry per day from first to last, days without tasks too.

@@ -66,6 +66,7 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_game.events.add(&m_history);
     setReportSource(&m_history);
     m_game.trickySource = &m_history;
+    useClassServer();
     Form_Load();
 }
 
@@ -74,7 +75,7 @@ frmKalmix::~frmKalmix() {
     m_game.events.remove(&m_readAloud);
     delete m_uebung;
     m_game.events.remove(&m_history);
-    if (reportSource() == &m_history)
+    if (reportSource() == &m_history || (m_classSource && reportSource() == m_classSource.get()))
         setReportSource(nullptr);
 }
 
@@ -170,7 +171,26 @@ void frmKalmix::showSettingsWizard(bool unlocked) {
     }
     if (!applied)
         settleActivePlayer(before);
+    useClassServer();
     updateNumberPad(); // the player may have switched the pad or read-aloud on or off
+}
+
+void frmKalmix::useClassServer() {
+    const std::optional<ClassServerConfig> config = classServerConfig();
+    if (config && m_classSource && m_classSource->config() == *config)
+        return;
+    ReportSource* report = &m_history;
+    TrickySource* tricky = &m_history;
+    std::unique_ptr<ClassServerSource> source;
+    if (config) {
+        source = std::make_unique<ClassServerSource>(*config, m_history);
+        report = source.get();
+        tricky = source.get();
+    }
+    if (reportSource() == &m_history || (m_classSource && reportSource() == m_classSource.get()))
+        setReportSource(report);
+    m_game.trickySource = tricky;
+    m_classSource = std::move(source);
 }
 
 void frmKalmix::Sprache() {

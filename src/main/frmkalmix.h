@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classserver/classsource.h"
 #include "engine/board.h"
 #include "engine/game.h"
 #include "engine/readaloud.h"
@@ -9,6 +10,7 @@
 #include <QMargins>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QMenu;
 class QAction;
@@ -156,6 +158,9 @@ private:
     // After the settings window was left without OK: the player the settings file names is
     // loaded and applied when the active player is no longer `before`.
     void settleActivePlayer(const QString& before);
+    // Reads from the class server that the settings name, or from this computer's history
+    // when they name none.
+    void useClassServer();
     void setClockCountsDown(bool on);
     // The question on one line where the task frame has room for it beside the answer box.
     void sizeQuestion();
@@ -165,6 +170,9 @@ private:
     void watchFrame();
 
     HistoryStore m_history; // hears the game, so it outlives it
+    // With a class server in the settings, the report and the tricky tasks read the class
+    // from it (this computer's history standing in while it cannot be used).
+    std::unique_ptr<ClassServerSource> m_classSource;
     Game m_game;
     ReadAloud m_readAloud;
     QToolButton* m_speak = nullptr;

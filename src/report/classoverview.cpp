@@ -58,15 +58,16 @@ void fillClassTable(QTableWidget& table, const QList<ReportClassRow>& rows) {
     for (int r = 0; r < rows.size(); ++r) {
         const ReportClassRow& row = rows[r];
         const QStringList texts = classRowTexts(row);
-        // Names sort as they are listed: the present players before the deleted ones.
-        const QVariant keys[6] = {
-            QVariant(QString(QLatin1Char(row.deleted ? '1' : '0')) + row.player.toLower()),
-            QVariant(row.lastRound.isValid() ? row.lastRound.toMSecsSinceEpoch()
-                                             : std::numeric_limits<qint64>::min()),
-            QVariant(row.roundsThisWeek),
-            QVariant(row.tasks),
-            QVariant(row.tasks > 0 ? row.shareRightFirstTry : -1.0),
-            QVariant(row.trend)};
+        // Names sort in the order the history gives them (the class server's in natural
+        // order, "Player 2" before "Player 10"): the present players before the deleted ones.
+        const QVariant keys[6] = {QVariant((row.deleted ? qint64(1) << 32 : 0) + r),
+                                  QVariant(row.lastRound.isValid()
+                                               ? row.lastRound.toMSecsSinceEpoch()
+                                               : std::numeric_limits<qint64>::min()),
+                                  QVariant(row.roundsThisWeek),
+                                  QVariant(row.tasks),
+                                  QVariant(row.tasks > 0 ? row.shareRightFirstTry : -1.0),
+                                  QVariant(row.trend)};
         for (int c = 0; c < 6; ++c) {
             auto* item = new SortItem(texts[c], keys[c]);
             if (c > 0)

@@ -139,16 +139,25 @@ ReportWindow::ReportWindow(ReportSource& source, QWidget* parent)
     buttons->addStretch(1);
     buttons->addWidget(cmdMerge);
     buttons->addWidget(cmdClose);
+    lblOrigin = new QLabel(this);
+    lblOrigin->setObjectName(QStringLiteral("lblOrigin"));
+    lblOrigin->setTextFormat(Qt::PlainText);
+    lblOrigin->setWordWrap(true);
+    lblOrigin->setStyleSheet(QStringLiteral("color: #1d4f91;"));
+    lblOrigin->hide();
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblOrigin);
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
 
     connect(lstPlayers, &QListWidget::currentRowChanged, this, [this] { lstPlayers_Click(); });
     connect(cmbOperation, &QComboBox::activated, this, [this] { cmbOperation_Click(); });
 
+    m_source.beginReading();
     Sprache();
     fillPlayers();
     fillClass();
+    showOrigin();
     QSize size(1180, 760);
     if (const QScreen* s = parent ? parent->screen() : screen()) // never larger than the screen
         size = size.boundedTo(s->availableGeometry().size() * 0.95);
@@ -292,7 +301,27 @@ void ReportWindow::Sprache() {
                     fillPlayer();
                 fillClassTable(*tblClass, m_class);
             },
+            [&] {
+                if (!m_origin.isEmpty()) {
+                    m_origin = m_source.origin();
+                    lblOrigin->setText(m_origin);
+                }
+            },
         });
+}
+
+void ReportWindow::showOrigin() {
+    const QString origin = m_source.origin();
+    const bool changed = !m_origin.isEmpty() && origin != m_origin;
+    m_origin = origin;
+    lblOrigin->setText(origin);
+    lblOrigin->setVisible(!origin.isEmpty());
+    if (changed && !m_rereading) {
+        m_rereading = true;
+        fillPlayers();
+        fillClass();
+        m_rereading = false;
+    }
 }
 
 void ReportWindow::fillPlayers() {
@@ -345,6 +374,10 @@ void ReportWindow::lstPlayers_Click() {
                     loadFacts(m_source, m_report, ops.first());
             },
             [&] { fillPlayer(); },
+            [&] {
+                if (!m_rereading)
+                    showOrigin();
+            },
         });
 }
 
@@ -525,6 +558,7 @@ void ReportWindow::cmdMerge_Click() {
             },
             [&] { fillPlayers(); },
             [&] { fillClass(); },
+            [&] { showOrigin(); },
         });
 }
 

@@ -56,6 +56,7 @@ public:
     QPushButton* cmdCsv = nullptr;
     QPushButton* cmdMerge = nullptr;
     QPushButton* cmdClose = nullptr;
+    QLabel* lblOrigin = nullptr; // where the figures come from, when not from this computer
 
 private:
     void createPlayerPage(QWidget* page);
@@ -65,6 +66,9 @@ private:
     void fillTricky();
     void fillClass();
     bool onClassTab() const;
+    // Says where the figures come from; when that changed while the window was open (the
+    // class server was lost), everything is read again from where they come now.
+    void showOrigin();
     void sayFileError(const QString& path, const QString& why);
     // Whether an export may write to the path; says why not.
     bool mayWrite(const QString& path);
@@ -73,6 +77,8 @@ private:
     QList<ReportPlayer> m_players;
     PlayerReport m_report;
     QList<ReportClassRow> m_class;
+    QString m_origin;
+    bool m_rereading = false;
 };
 
 } // namespace kalmix

@@ -23,6 +23,10 @@ public:
     QStringList mergeCalls; // paths
     QStringList factCalls;  // "player op maxA maxB"
 
+    QString originText; // where the figures come from; empty: this computer's history
+    int readings = 0;   // windows opened on it
+    void beginReading() override { ++readings; }
+    QString origin() override { return originText; }
     QList<ReportPlayer> players() override { return playerList; }
     QList<ReportDay> days(const QString& player, QDate first, QDate last) override {
         QList<ReportDay> list;

@@ -159,6 +159,35 @@ private Q_SLOTS:
         QCOMPARE(w.lstPlayers->item(2)->text(), langText(309).arg(QStringLiteral("Zoe")));
     }
 
+    // The window says where its figures come from, and nothing for this computer's own
+    // history. When the source has to change its way while the window is open (a class
+    // server that is lost), the window reads the players and the class again from where
+    // the figures come now, so it never shows one source's list with another's figures.
+    void saysWhereFiguresComeFrom() {
+        TestEnv env;
+        FakeReportSource source;
+        fill(source, env);
+        {
+            ReportWindow w(source);
+            QVERIFY(w.lblOrigin->isHidden());
+        }
+        source.originText = u"Class 2a on the class server"_qs;
+        ReportWindow w(source);
+        w.show();
+        QCOMPARE(source.readings, 2);
+        QCOMPARE(w.lblOrigin->text(), source.originText);
+        QVERIFY(w.lblOrigin->isVisible());
+        QCOMPARE(w.lstPlayers->count(), 3);
+        source.originText = u"The class server cannot be reached"_qs;
+        source.playerList = {present("Cem")};
+        source.rows = {{u"Cem"_qs, false, QDateTime(), 0, 4, 0.5, 0}};
+        clickRow(w.lstPlayers, 1);
+        QCOMPARE(w.lblOrigin->text(), source.originText);
+        QCOMPARE(w.lstPlayers->count(), 1);
+        QCOMPARE(w.lstPlayers->item(0)->text(), u"Cem"_qs);
+        QCOMPARE(column(w.tblClass, 0), QStringList{u"Cem"_qs});
+    }
+
     // Numbers and dates sort by their values, not by their texts.
     void classOverviewSorts() {
         TestEnv env;
