@@ -264,6 +264,13 @@ private Q_SLOTS:
         QCOMPARE(pg.value(QStringLiteral("SELECT count(*) FROM kalmix.round"), db),
                  QStringLiteral("0")); // the row tried was taken back
 
+        // A teacher's login reads its class and adds nothing: that is a working connection,
+        // but not for another class.
+        const QString t2a = pg.conninfo(QStringLiteral("t2a"), db);
+        e = testConnection(t2a, QStringLiteral("2a"));
+        QVERIFY2(e.ok(), qPrintable(describe(e)));
+        QCOMPARE(testConnection(t2a, QStringLiteral("3b")).problem, ServerProblem::NotAllowed);
+
         e = testConnection(p2a, QStringLiteral("3b"));
         QCOMPARE(e.problem, ServerProblem::NotAllowed);
         QVERIFY(describe(e).contains(QStringLiteral("p2a")) &&
