@@ -45,8 +45,9 @@ English, Swedish, Italian, Spanish, Norwegian and French.")
 # Qt's own dialog texts in the seven languages, the log viewer's font, more display plugins.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The practice history is kept through the SQLite driver that Qt loads by name (SQLite itself,
-# which the program also links, comes from dpkg-shlibdeps).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+# which the program also links, comes from dpkg-shlibdeps). libpq, through which the class
+# server is reached, is named too, so the package says so even where shlibdeps is off.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libpq5")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-dejavu-core, qt6-qpa-plugins, qt6-speech-speechd-plugin, speech-dispatcher-espeak-ng")
 
 include(CPack)

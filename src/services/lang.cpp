@@ -63,6 +63,12 @@ QString GetLang(std::int16_t nr) {
     return result;
 }
 
+QString builtInLangText(std::int16_t nr) {
+    const std::optional<QString> text = resourceTexts().value(
+        QStringLiteral("Lang"), QStringLiteral("%1").arg(nr, 4, 10, QLatin1Char('0')));
+    return text ? cutToBuffer(*text) : QString();
+}
+
 bool countTakesSingular(std::int16_t languageBase, qint64 count) {
     const bool french = validLanguage(languageBase) == 6000;
     return count == 1 || (french && count == 0);

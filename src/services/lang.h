@@ -21,6 +21,10 @@ inline QString langText(int nr) {
     return GetLang(static_cast<std::int16_t>(SprachBasis + nr));
 }
 
+// The text with the key nr from the language file built into the program, whatever language
+// copy is in use: for messages written where no language is chosen (the command line).
+QString builtInLangText(std::int16_t nr);
+
 // Whether a count takes a language's form for one thing rather than its form for several:
 // French counts 0 with 1 ("0 étoile"), the other six languages only 1 itself.
 bool countTakesSingular(std::int16_t languageBase, qint64 count);
