@@ -121,6 +121,11 @@ QString ClassUploader::lastError() const {
     return describe(error);
 }
 
+ServerProblem ClassUploader::lastProblem() const {
+    const std::lock_guard lock(m_mutex);
+    return m_lastError ? m_lastError->problem : ServerProblem::None;
+}
+
 void ClassUploader::setStatus(qint64 waiting, const std::optional<ServerError>& error,
                               bool keepError) {
     bool changed = m_waiting.exchange(waiting) != waiting;
@@ -128,9 +133,10 @@ void ClassUploader::setStatus(qint64 waiting, const std::optional<ServerError>& 
         const std::lock_guard lock(m_mutex);
         const bool before = m_lastError.has_value();
         const bool after = error.has_value();
-        changed = changed || before != after ||
-                  (before && after &&
-                   (m_lastError->problem != error->problem || m_lastError->message != error->message));
+        changed =
+            changed || before != after ||
+            (before && after &&
+             (m_lastError->problem != error->problem || m_lastError->message != error->message));
         m_lastError = error;
     }
     if (changed)
@@ -202,6 +208,8 @@ ClassUploader::Pass ClassUploader::sendWaiting(UploadJournal& journal, PgConnect
             return Pass::Stopped;
         if (!error.ok()) {
             server.close(); // the server rolls back what it had begun
+            if (error.className.isEmpty())
+                error.className = m_target.className;
             setStatus(journal.waiting().value_or(-1), error);
             return Pass::Failed;
         }
@@ -242,9 +250,8 @@ ServerError ClassUploader::send(PgConnection& server, const UploadBatch& batch) 
         values.reserve(rounds.size() * 14);
         for (const UploadRound* r : std::as_const(rounds)) {
             values << cls << machine << r->uid << r->player << time(r->started)
-                   << (r->ended ? time(*r->ended) : QVariant()) << r->kind << r->solved
-                   << r->wrong << r->helped << orNull(r->seconds) << r->finished << r->tasks
-                   << r->firstRight;
+                   << (r->ended ? time(*r->ended) : QVariant()) << r->kind << r->solved << r->wrong
+                   << r->helped << orNull(r->seconds) << r->finished << r->tasks << r->firstRight;
         }
         error = server.exec(kRoundSql.arg(placeholders(int(rounds.size()), 14)), values);
     }
@@ -252,9 +259,9 @@ ServerError ClassUploader::send(PgConnection& server, const UploadBatch& batch) 
         QVariantList values;
         values.reserve(int(batch.answers.size()) * 15);
         for (const UploadAnswer& x : batch.answers) {
-            values << cls << machine << x.roundUid << x.seq << x.player << time(x.at) << x.op
-                   << x.a << orNull(x.b) << x.expected << orNull(x.given) << x.outcome << x.ms
-                   << x.attempt << x.tricky;
+            values << cls << machine << x.roundUid << x.seq << x.player << time(x.at) << x.op << x.a
+                   << orNull(x.b) << x.expected << orNull(x.given) << x.outcome << x.ms << x.attempt
+                   << x.tricky;
         }
         error = server.exec(kAnswerSql.arg(placeholders(int(batch.answers.size()), 15)), values);
     }

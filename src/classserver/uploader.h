@@ -53,6 +53,7 @@ public:
     // plain words (empty when it went well). Any thread may ask.
     qint64 waiting() const { return m_waiting.load(); }
     QString lastError() const;
+    ServerProblem lastProblem() const;
     // Batches the server has committed since the start.
     int sentBatches() const { return m_batches.load(); }
 
@@ -83,7 +84,7 @@ private:
     std::atomic<qint64> m_waiting{-1};
     std::atomic<int> m_batches{0};
     std::optional<ServerError> m_lastError; // under m_mutex
-    PgConnection* m_server = nullptr;   // the thread's connection, under m_mutex
+    PgConnection* m_server = nullptr;       // the thread's connection, under m_mutex
     int m_firstRetryMs = 1000;
     int m_maxRetryMs = 60000;
     int m_batchAnswers = 500;

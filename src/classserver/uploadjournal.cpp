@@ -18,7 +18,7 @@ namespace kalmix {
 namespace {
 
 // The game's writes never wait long for the file; this thread may.
-constexpr int kBusyMs = 1000;
+constexpr int kBusyMs = 250;
 
 std::optional<int> intOrNone(const QVariant& v) {
     return v.isNull() ? std::nullopt : std::optional<int>(v.toInt());

@@ -63,6 +63,8 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_game.roundEnded = [this](const RoundSummary& s) { m_summary->showSummary(s); };
     m_game.events.add(&m_readAloud);
     m_game.events.add(&m_history);
+    m_game.events.add(&m_classUpload);
+    m_classUpload.applySettings();
     setReportSource(&m_history);
     m_game.trickySource = &m_history;
     Form_Load();
@@ -73,6 +75,7 @@ frmKalmix::~frmKalmix() {
     m_game.events.remove(&m_readAloud);
     delete m_uebung;
     m_game.events.remove(&m_history);
+    m_game.events.remove(&m_classUpload);
     if (reportSource() == &m_history)
         setReportSource(nullptr);
 }
@@ -119,6 +122,7 @@ void frmKalmix::closeEvent(QCloseEvent* event) {
     event->accept();
     m_readAloud.silence();
     m_game.endOfProgram();
+    m_classUpload.stop(); // what it has not sent yet goes up at the next start
     m_history.finish();
     LogNr().close();
     QCoreApplication::quit();
@@ -169,6 +173,8 @@ void frmKalmix::showSettingsWizard(bool unlocked) {
     }
     if (!applied)
         settleActivePlayer(before);
+    else
+        m_classUpload.applySettings(); // the class server or the class may have changed
     updateNumberPad(); // the player may have switched the pad or read-aloud on or off
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "classserver/classupload.h"
 #include "engine/board.h"
 #include "engine/game.h"
 #include "engine/readaloud.h"
@@ -164,7 +165,8 @@ private:
     // Fits the window again once the window manager has framed it.
     void watchFrame();
 
-    HistoryStore m_history; // hears the game, so it outlives it
+    HistoryStore m_history;                      // hears the game, so it outlives it
+    ClassUpload m_classUpload{m_history.path()}; // sends the history to the class server, if set
     Game m_game;
     ReadAloud m_readAloud;
     QToolButton* m_speak = nullptr;

@@ -1,8 +1,8 @@
 // What the local history says the class server still needs: every answer once, in order,
 // with its place in its round; a round again when it changed; nothing taken as sent before
 // the server said so, even when answers are removed and their ids come back.
+#include "classserver/uploadcheck.h"
 #include "classserver/uploadjournal.h"
-#include "history/historycheck.h"
 #include "history/historyschema.h"
 #include "history/historystore.h"
 #include "support/testenv.h"
@@ -16,19 +16,7 @@ using namespace kalmix::test;
 
 namespace {
 
-const QDateTime kStart(QDate(2026, 12, 9), QTime(8, 0));
-
-// A round of `answers` right answers to 1 + i.
-void playRound(HistoryStore& store, const QString& player, const QDateTime& at, int answers,
-               bool end = true) {
-    store.roundStarted(player, 2, at);
-    for (int i = 1; i <= answers; ++i) {
-        store.taskShown(plus(1, i), false);
-        answer(store, plus(1, i), Outcome::Right, at.addSecs(3 * i));
-    }
-    if (end)
-        store.roundEnded({answers, 0, 0, 3 * answers, false}, true, at.addSecs(3 * answers));
-}
+const QDateTime kStart = kLessonStart;
 
 // Sends everything to a server that takes every batch; the answers it got, as "player a seq".
 QStringList sendAll(UploadJournal& journal, int perBatch = 500) {
