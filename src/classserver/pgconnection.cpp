@@ -247,8 +247,7 @@ ServerError PgConnection::open(const QString& conninfo, int timeoutSeconds) {
     PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
     // The server's notices ("role is already a member", ...) are no errors: libpq would print
     // them on standard error.
-    PQsetNoticeProcessor(
-        m_conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
     const qint64 deadline = nowMs() + std::max(1, timeoutSeconds) * qint64(1000);
     // Whether the server was reached at all: a failure before that is an unreachable host.
     bool reached = false;
