@@ -1,6 +1,7 @@
 #include "classserver/classupload.h"
 
 #include "classserver/classsettings.h"
+#include "services/lang.h"
 
 namespace kalmix {
 
@@ -23,6 +24,17 @@ ClassUpload::~ClassUpload() {
 
 ClassUploader* ClassUpload::running() {
     return g_running ? g_running->uploader() : nullptr;
+}
+
+QString ClassUpload::statusLine() {
+    const ClassUploader* uploader = running();
+    if (!uploader)
+        return {};
+    const qint64 waiting = uploader->waiting();
+    QString line = waiting == 0 ? langText(436) : waiting > 0 ? langCount(435, waiting) : QString();
+    if (const QString error = uploader->lastError(); !error.isEmpty())
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + langText(437).arg(error);
+    return line;
 }
 
 void ClassUpload::applySettings() {

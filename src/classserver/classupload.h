@@ -28,6 +28,9 @@ public:
     // The program's running uploader, for the settings window and the report; nullptr while
     // no class server is set.
     static ClassUploader* running();
+    // The running uploader's state for a window's status line: the answers waiting (or that
+    // all are on the server) and its last problem; empty while no class server is set.
+    static QString statusLine();
 
     void answerJudged(const TaskFacts& task, std::optional<int> answer, Outcome outcome,
                       double seconds, const QDateTime& at) override;

@@ -1,5 +1,6 @@
 #include "report/reportwindow.h"
 
+#include "classserver/classupload.h"
 #include "errors/procedure.h"
 #include "history/ownfiles.h"
 #include "report/classoverview.h"
@@ -139,8 +140,20 @@ ReportWindow::ReportWindow(ReportSource& source, QWidget* parent)
     buttons->addStretch(1);
     buttons->addWidget(cmdMerge);
     buttons->addWidget(cmdClose);
+    lblUpload = new QLabel(this);
+    lblUpload->setObjectName(QStringLiteral("lblUpload"));
+    lblUpload->setTextFormat(Qt::PlainText);
+    lblUpload->setWordWrap(true);
+    const auto showUpload = [this] {
+        lblUpload->setText(ClassUpload::statusLine());
+        lblUpload->setVisible(!lblUpload->text().isEmpty());
+    };
+    if (ClassUploader* uploader = ClassUpload::running())
+        connect(uploader, &ClassUploader::statusChanged, lblUpload, showUpload);
+    showUpload();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
+    layout->addWidget(lblUpload);
     layout->addLayout(buttons);
 
     connect(lstPlayers, &QListWidget::currentRowChanged, this, [this] { lstPlayers_Click(); });

@@ -56,6 +56,7 @@ public:
     QPushButton* cmdCsv = nullptr;
     QPushButton* cmdMerge = nullptr;
     QPushButton* cmdClose = nullptr;
+    QLabel* lblUpload = nullptr; // what waits for the class server, while one is set
 
 private:
     void createPlayerPage(QWidget* page);

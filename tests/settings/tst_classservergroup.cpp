@@ -4,6 +4,7 @@
 #include "classserver/classupload.h"
 #include "classserver/pgconnection.h"
 #include "history/historycheck.h"
+#include "report/reportwindow.h"
 #include "services/lang.h"
 #include "settings/classservergroup.h"
 #include "settings/frmuebung.h"
@@ -179,7 +180,8 @@ void TestClassServerGroup::testingTheConnectionLeavesTheWindowWorking() {
     QVERIFY(f.messages.isEmpty());
 }
 
-// A class server set but out of reach: the group says how many answers wait and why.
+// A class server set but out of reach: the group and the report say how many answers wait
+// and why.
 void TestClassServerGroup::theGroupTellsWhatWaits() {
     QTcpServer closed;
     QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -204,6 +206,10 @@ void TestClassServerGroup::theGroupTellsWhatWaits() {
     QVERIFY(g.lblFehler->isVisible());
     QVERIFY(f.messages.isEmpty());
     QVERIFY(f.ini().contains("Rechnerkennung="));
+    // The report says it too, in one line.
+    ReportWindow report(store);
+    QVERIFY(!report.lblUpload->isHidden());
+    QCOMPARE(report.lblUpload->text(), langCount(435, 3) + u' ' + langText(437).arg(langText(410)));
 }
 
 // Without a class server nothing runs and nothing is written: no thread, no id.
@@ -216,6 +222,9 @@ void TestClassServerGroup::noClassServerNoUploader() {
     QVERIFY(!f.ini().contains("Rechnerkennung"));
     ClassServerGroup& g = f.open();
     QVERIFY(!g.lblStatus->isVisible() && !g.lblFehler->isVisible() && !g.lblTest->isVisible());
+    HistoryStore store(f.path(u"Kalmix.db"_qs));
+    ReportWindow report(store);
+    QVERIFY(report.lblUpload->isHidden());
 }
 
 QTEST_MAIN(TestClassServerGroup)
