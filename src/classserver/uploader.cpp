@@ -199,6 +199,8 @@ ClassUploader::Pass ClassUploader::sendWaiting(UploadJournal& journal, PgConnect
             setStatus(0, {}, true);
             return Pass::Done;
         }
+        // Counted before the server is asked, which may take a while.
+        setStatus(journal.waiting().value_or(-1), {}, true);
         ServerError error;
         if (!server.isOpen())
             error = connect(server);
