@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
@@ -121,6 +122,11 @@ QString ClassUploader::lastError() const {
     return describe(error);
 }
 
+std::vector<double> ClassUploader::batchMilliseconds() const {
+    const std::lock_guard lock(m_mutex);
+    return m_batchMs;
+}
+
 ServerProblem ClassUploader::lastProblem() const {
     const std::lock_guard lock(m_mutex);
     return m_lastError ? m_lastError->problem : ServerProblem::None;
@@ -156,16 +162,24 @@ void ClassUploader::run() {
     int retryMs = 0;
     Clock::time_point retryAt;
     for (;;) {
+        bool recount = false;
         {
             std::unique_lock lock(m_mutex);
-            // While the server is out of reach, new answers wait for the next try's time.
+            // While the server is out of reach, new answers wait for the next try's time; they
+            // are counted as they come.
             if (retryMs > 0)
-                m_wakeUp.wait_until(lock, retryAt, [this] { return m_stopping.load(); });
+                recount = m_wakeUp.wait_until(lock, retryAt,
+                                              [this] { return m_woken || m_stopping.load(); });
             else
                 m_wakeUp.wait(lock, [this] { return m_woken || m_stopping.load(); });
             if (m_stopping)
                 break;
             m_woken = false;
+        }
+        if (recount) {
+            if (journal.open())
+                setStatus(journal.waiting().value_or(-1), {}, true);
+            continue;
         }
         const Pass pass = sendWaiting(journal, server);
         if (pass == Pass::Stopped)
@@ -204,6 +218,8 @@ ClassUploader::Pass ClassUploader::sendWaiting(UploadJournal& journal, PgConnect
         ServerError error;
         if (!server.isOpen())
             error = connect(server);
+        QElapsedTimer took;
+        took.start();
         if (error.ok())
             error = send(server, *batch);
         if (stopping())
@@ -216,6 +232,10 @@ ClassUploader::Pass ClassUploader::sendWaiting(UploadJournal& journal, PgConnect
             return Pass::Failed;
         }
         ++m_batches;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_batchMs.push_back(double(took.nsecsElapsed()) / 1e6);
+        }
         journal.markSent(*batch); // when the mark stays, the batch is read again: nothing doubles
         setStatus(journal.waiting().value_or(-1), std::nullopt);
     }

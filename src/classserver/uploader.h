@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QThread;
 
@@ -54,8 +55,10 @@ public:
     qint64 waiting() const { return m_waiting.load(); }
     QString lastError() const;
     ServerProblem lastProblem() const;
-    // Batches the server has committed since the start.
+    // Batches the server has committed since the start, and how long each took from the
+    // first statement to the commit (milliseconds; the load benchmark reads them).
     int sentBatches() const { return m_batches.load(); }
+    std::vector<double> batchMilliseconds() const;
 
     // Tests: the first and the longest wait between tries, and the batch size.
     void setRetryForTesting(int firstMs, int maxMs);
@@ -84,6 +87,7 @@ private:
     std::atomic<qint64> m_waiting{-1};
     std::atomic<int> m_batches{0};
     std::optional<ServerError> m_lastError; // under m_mutex
+    std::vector<double> m_batchMs;          // under m_mutex
     PgConnection* m_server = nullptr;       // the thread's connection, under m_mutex
     int m_firstRetryMs = 1000;
     int m_maxRetryMs = 60000;

@@ -173,8 +173,8 @@ void TestUploader::slowAndCutConnections() {
     QCOMPARE(onServer(machine), 125);
 }
 
-// A password the server refuses: the answers wait, the problem is said in plain words for
-// the settings window, and no message comes up.
+// A password the server refuses: the answers wait (and are counted while they wait), the
+// problem is said in plain words for the settings window, and no message comes up.
 void TestUploader::aWrongPasswordKeepsTheAnswersWaiting() {
     TestEnv env;
     HistoryStore store(env.path(u"Kalmix.db"_qs));
@@ -184,9 +184,14 @@ void TestUploader::aWrongPasswordKeepsTheAnswersWaiting() {
     QFile::setPermissions(wrong, QFile::ReadOwner | QFile::WriteOwner);
     const QString machine = newMachine();
     auto u = uploader(store.path(), pg.conninfo(u"p2a"_qs) + u" passfile="_qs + wrong, machine);
+    u->setRetryForTesting(60000, 60000);
     u->start();
     QTRY_COMPARE_WITH_TIMEOUT(u->lastProblem(), ServerProblem::WrongPassword, 20000);
     QCOMPARE(u->waiting(), 3);
+    // Answers given while the next try is a minute away are counted as they come.
+    playRound(store, u"Eva"_qs, kLessonStart.addSecs(600), 1);
+    u->wake();
+    QTRY_COMPARE_WITH_TIMEOUT(u->waiting(), 4, 5000);
     QVERIFY(u->lastError().contains(u"p2a"_qs));
     QCOMPARE(onServer(machine), 0);
     QVERIFY(env.messages.isEmpty());
