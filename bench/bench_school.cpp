@@ -12,7 +12,9 @@
 #include "classserver/uploader.h"
 #include "history/historystore.h"
 #include "services/appinfo.h"
+#include "services/lang.h"
 #include "services/msgbox.h"
+#include "services/resfiles.h"
 #include "support/pgserver.h"
 
 #include <QCoreApplication>
@@ -71,6 +73,13 @@ bool allSent(const std::vector<Computer>& computers) {
                        [](const Computer& c) { return c.uploader->waiting() == 0; });
 }
 
+// Waits, while the main thread marks what the server committed (as the program's event loop
+// does).
+void pause(int ms) {
+    QCoreApplication::processEvents();
+    QThread::msleep(ms);
+}
+
 double percentile(std::vector<double> v, double p) {
     if (v.empty())
         return 0;
@@ -96,12 +105,15 @@ int main(int argc, char* argv[]) {
     const int answers = option(args, QStringLiteral("--answers"), 1000);
     const int lessonMs = option(args, QStringLiteral("--lesson-seconds"), 60) * 1000;
     int messages = 0;
-    setMsgBoxHook([&](const MsgBoxCall&) {
+    setMsgBoxHook([&](const MsgBoxCall& call) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(call.text));
         ++messages;
         return MsgResult::Ok;
     });
     QTemporaryDir dir;
     setProgramDirForTesting(dir.path());
+    initResources();
+    WriteLanguageCopy();
 
     TestPgServer pg(TestPgServer::Options{false, count + 20});
     if (!pg.start() || !pg.createLogin(QStringLiteral("pupils_2a"), QStringLiteral("pw")) ||
@@ -140,11 +152,11 @@ int main(int argc, char* argv[]) {
         for (const Computer& c : computers)
             waiting += std::max<qint64>(0, c.uploader->waiting());
         mostWaiting = std::max(mostWaiting, waiting);
-        QThread::msleep(20);
+        pause(20);
     }
     const double written = lesson.nsecsElapsed() / 1e9;
     while (!allSent(computers) && lesson.elapsed() < lessonMs + 600000)
-        QThread::msleep(20);
+        pause(20);
     const double lessonDone = lesson.nsecsElapsed() / 1e9;
     const std::vector<double> lessonBatches = batchTimes(computers);
 
@@ -162,7 +174,7 @@ int main(int argc, char* argv[]) {
     for (Computer& c : computers)
         c.uploader->start();
     while (!allSent(computers) && burst.elapsed() < 900000)
-        QThread::msleep(5);
+        pause(5);
     const double burstSeconds = burst.nsecsElapsed() / 1e9;
     const std::vector<double> burstBatches = batchTimes(computers);
     for (Computer& c : computers)

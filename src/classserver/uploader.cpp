@@ -13,6 +13,7 @@
 #include <QVariantList>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace kalmix {
 
@@ -66,8 +67,10 @@ ClassUploader::ClassUploader(const UploadTarget& target, QObject* parent)
     : QObject(parent), m_target(target) {}
 
 ClassUploader::~ClassUploader() {
-    if (!stop(1000) && m_thread)
+    if (!stop(1000) && m_thread) {
         m_thread->wait(); // called off already: only the history file's short wait is left
+        writeMark();
+    }
 }
 
 void ClassUploader::setRetryForTesting(int firstMs, int maxMs) {
@@ -95,6 +98,29 @@ void ClassUploader::wake() {
     m_wakeUp.notify_all();
 }
 
+void ClassUploader::writeMark() {
+    std::optional<UploadBatch> mark;
+    {
+        const std::lock_guard lock(m_mutex);
+        mark.swap(m_committed);
+        m_markQueued = false;
+    }
+    if (!mark)
+        return;
+    // As short a wait for the file as the game's own writes: the window never stands still.
+    if (!m_markWriter)
+        m_markWriter =
+            std::make_unique<UploadJournal>(m_target.historyPath, m_target.connection, 5);
+    if (m_markWriter->markSent(*mark))
+        return;
+    // Not written now (the file is busy, or answers were removed): tried again with the next
+    // batch or at the end; until then this run reads on from the commit, and a later run
+    // sends the batch again, which the server takes only once.
+    const std::lock_guard lock(m_mutex);
+    if (!m_committed)
+        m_committed = std::move(mark);
+}
+
 bool ClassUploader::stop(int ms) {
     {
         const std::lock_guard lock(m_mutex);
@@ -103,12 +129,11 @@ bool ClassUploader::stop(int ms) {
             m_server->cancel();
     }
     m_wakeUp.notify_all();
-    if (!m_thread)
-        return true;
-    if (!m_thread->wait(QDeadlineTimer(ms)))
-        return false;
-    m_thread.reset();
-    return true;
+    const bool ended = !m_thread || m_thread->wait(QDeadlineTimer(ms));
+    if (ended)
+        m_thread.reset();
+    writeMark(); // what the server committed last is marked now, not sent again next time
+    return ended;
 }
 
 QString ClassUploader::lastError() const {
@@ -236,7 +261,20 @@ ClassUploader::Pass ClassUploader::sendWaiting(UploadJournal& journal, PgConnect
             const std::lock_guard lock(m_mutex);
             m_batchMs.push_back(double(took.nsecsElapsed()) / 1e6);
         }
-        journal.markSent(*batch); // when the mark stays, the batch is read again: nothing doubles
+        // The mark moves in the file on the program's main thread, where the game writes its
+        // answers, so the two never wait for each other; this thread reads on from the commit.
+        journal.rememberSent(*batch);
+        bool queued = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            queued = std::exchange(m_markQueued, true); // one write waits at a time
+            m_committed = *batch;
+            m_committed->rounds.clear();
+            m_committed->answers.clear();
+        }
+        if (!queued)
+            QMetaObject::invokeMethod(
+                this, [this] { writeMark(); }, Qt::QueuedConnection);
         setStatus(journal.waiting().value_or(-1), std::nullopt);
     }
 }

@@ -8,6 +8,7 @@
 // by lastError().
 
 #include "classserver/pgconnection.h"
+#include "classserver/uploadjournal.h"
 
 #include <QObject>
 #include <QString>
@@ -21,9 +22,6 @@
 class QThread;
 
 namespace kalmix {
-
-class UploadJournal;
-struct UploadBatch;
 
 struct UploadTarget {
     QString connection;  // libpq's connection text (Klassenserver)
@@ -75,6 +73,7 @@ private:
     ServerError connect(PgConnection& server);
     ServerError send(PgConnection& server, const UploadBatch& batch);
     // keepError: the last try's problem stays as it is (nothing was asked of the server).
+    void writeMark(); // on the main thread
     void setStatus(qint64 waiting, const std::optional<ServerError>& error, bool keepError = false);
     bool stopping() const { return m_stopping.load(); }
 
@@ -86,9 +85,12 @@ private:
     std::atomic<bool> m_stopping{false};
     std::atomic<qint64> m_waiting{-1};
     std::atomic<int> m_batches{0};
-    std::optional<ServerError> m_lastError; // under m_mutex
-    std::vector<double> m_batchMs;          // under m_mutex
-    PgConnection* m_server = nullptr;       // the thread's connection, under m_mutex
+    std::optional<ServerError> m_lastError;      // under m_mutex
+    std::vector<double> m_batchMs;               // under m_mutex
+    std::optional<UploadBatch> m_committed;      // under m_mutex: the marks to write
+    bool m_markQueued = false;                   // under m_mutex: writeMark() is on its way
+    std::unique_ptr<UploadJournal> m_markWriter; // the main thread's connection
+    PgConnection* m_server = nullptr;            // the thread's connection, under m_mutex
     int m_firstRetryMs = 1000;
     int m_maxRetryMs = 60000;
     int m_batchAnswers = 500;

@@ -17,9 +17,6 @@ namespace kalmix {
 
 namespace {
 
-// The game's writes never wait long for the file; this thread may.
-constexpr int kBusyMs = 250;
-
 std::optional<int> intOrNone(const QVariant& v) {
     return v.isNull() ? std::nullopt : std::optional<int>(v.toInt());
 }
@@ -76,8 +73,8 @@ const QString kRoundColumns = QStringLiteral(
 
 } // namespace
 
-UploadJournal::UploadJournal(const QString& path, const QString& server)
-    : m_path(path), m_server(server) {
+UploadJournal::UploadJournal(const QString& path, const QString& server, int busyMs)
+    : m_path(path), m_server(server), m_busyMs(busyMs) {
     static QAtomicInt n;
     m_connection = QStringLiteral("kalmix-class-upload-%1").arg(n.fetchAndAddRelaxed(1));
 }
@@ -106,7 +103,7 @@ bool UploadJournal::open() {
         return false;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs));
     if (!db.open() || history::prepareSchema(db) != history::SchemaState::Ready ||
         !ensureMarkRow()) {
         db = QSqlDatabase();
@@ -116,19 +113,51 @@ bool UploadJournal::open() {
     return true;
 }
 
+// The server's row is made the first time this history meets it, before anything is read for
+// it, so answers removed from then on always take its mark down. Written once, ever.
 bool UploadJournal::ensureMarkRow() {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT 1 FROM class_sent WHERE server = ?"));
+    if (!exec(q, {m_server}))
+        return false;
+    if (q.next())
+        return true;
+    q.finish();
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO class_sent(server) VALUES (?)"));
     return exec(q, {m_server});
+}
+
+std::optional<UploadJournal::Marks> UploadJournal::marks() {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral(
+        "SELECT last_answer, last_change, removals FROM class_sent WHERE server = ?"));
+    if (!exec(q, {m_server}))
+        return std::nullopt;
+    Marks stored; // a server met for the first time has nothing yet
+    if (q.next())
+        stored = {q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toLongLong()};
+    // What the server committed since, as long as no answer was removed meanwhile.
+    if (m_committed && m_committed->removals == stored.removals) {
+        stored.lastAnswer = std::max(stored.lastAnswer, m_committed->lastAnswer);
+        stored.lastChange = std::max(stored.lastChange, m_committed->lastChange);
+    }
+    return stored;
+}
+
+void UploadJournal::rememberSent(const UploadBatch& batch) {
+    if (batch.moves)
+        m_committed = Marks{batch.lastAnswer, batch.lastChange, batch.removals};
 }
 
 std::optional<qint64> UploadJournal::waiting() {
     if (!open())
         return std::nullopt;
+    const std::optional<Marks> from = marks();
+    if (!from)
+        return std::nullopt;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT count(*) FROM answer WHERE id > coalesce("
-                             "(SELECT last_answer FROM class_sent WHERE server = ?), 0)"));
-    if (!exec(q, {m_server}) || !q.next())
+    q.prepare(QStringLiteral("SELECT count(*) FROM answer WHERE id > ?"));
+    if (!exec(q, {from->lastAnswer}) || !q.next())
         return std::nullopt;
     return q.value(0).toLongLong();
 }
@@ -200,15 +229,13 @@ std::optional<UploadBatch> UploadJournal::next(int maxAnswers, int maxRounds) {
     if (!together.ok())
         return std::nullopt;
     UploadBatch batch;
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "SELECT last_answer, last_change, removals FROM class_sent WHERE server = ?"));
-    if (!exec(q, {m_server}) || !q.next())
+    const std::optional<Marks> from = marks();
+    if (!from)
         return std::nullopt;
-    batch.lastAnswer = q.value(0).toLongLong();
-    batch.lastChange = q.value(1).toLongLong();
-    batch.removals = q.value(2).toLongLong();
-    q.finish();
+    batch.lastAnswer = from->lastAnswer;
+    batch.lastChange = from->lastChange;
+    batch.removals = from->removals;
+    QSqlQuery q(db);
 
     // Rounds changed since they were sent (a round deleted since leaves only its mark).
     QSet<qint64> have;

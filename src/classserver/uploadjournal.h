@@ -57,7 +57,8 @@ struct UploadBatch {
 
 class UploadJournal {
 public:
-    UploadJournal(const QString& path, const QString& server);
+    // busyMs: how long a statement waits for the file while another connection writes it.
+    UploadJournal(const QString& path, const QString& server, int busyMs = 250);
     ~UploadJournal();
     UploadJournal(const UploadJournal&) = delete;
     UploadJournal& operator=(const UploadJournal&) = delete;
@@ -78,21 +79,34 @@ public:
     // maxRounds rounds that changed since they were sent. Nothing when the file cannot be read.
     std::optional<UploadBatch> next(int maxAnswers = 500, int maxRounds = 200);
 
-    // The server committed the batch: the marks move. False when they stay (answers were
-    // removed meanwhile, so what was read is read again; the server adds nothing twice).
+    // The server committed the batch: the marks move in the file. False when they stay
+    // (answers were removed meanwhile, so what was read is read again; the server adds nothing
+    // twice), or the file cannot be written now.
     bool markSent(const UploadBatch& batch);
+    // The server committed the batch: this journal reads on from there, while the marks in
+    // the file are moved by another connection (the uploader's thread never writes them, so
+    // it never holds the file while the game writes an answer).
+    void rememberSent(const UploadBatch& batch);
 
     // The uid a round kept from before round ids gets (never 0); `twin` counts the player's
     // earlier rounds of the same start.
     static qint64 derivedUid(const QString& player, qint64 started, int twin = 0);
 
 private:
+    struct Marks {
+        qint64 lastAnswer = 0;
+        qint64 lastChange = 0;
+        qint64 removals = 0;
+    };
+    std::optional<Marks> marks();
     bool ensureMarkRow();
     void close();
 
     QString m_path;
     QString m_server;
     QString m_connection;
+    int m_busyMs;
+    std::optional<Marks> m_committed; // committed on the server, perhaps not yet marked here
 };
 
 } // namespace kalmix

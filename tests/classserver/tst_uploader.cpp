@@ -4,6 +4,7 @@
 #include "classserver/classschema.h"
 #include "classserver/uploadcheck.h"
 #include "classserver/uploader.h"
+#include "classserver/uploadjournal.h"
 #include "support/pgserver.h"
 #include "support/tcpproxy.h"
 #include "support/testenv.h"
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void aServerKilledInTheMiddleOfABatch();
     void slowAndCutConnections();
     void aWrongPasswordKeepsTheAnswersWaiting();
+    void anotherWriterOfTheHistoryHoldsNothingUp();
 };
 
 // Two computers, each with its own settings folder and history, send to one server; a
@@ -195,6 +197,34 @@ void TestUploader::aWrongPasswordKeepsTheAnswersWaiting() {
     QVERIFY(u->lastError().contains(u"p2a"_qs));
     QCOMPARE(onServer(machine), 0);
     QVERIFY(env.messages.isEmpty());
+}
+
+// While another program holds the history for writing (the game's own writes wait only a
+// few milliseconds), the uploader still sends, never writes the file from its thread, and
+// marks what the server has once the file is free.
+void TestUploader::anotherWriterOfTheHistoryHoldsNothingUp() {
+    TestEnv env;
+    HistoryStore store(env.path(u"Kalmix.db"_qs));
+    playRound(store, u"Fay"_qs, kLessonStart, 30);
+    store.finish();
+    const QString machine = newMachine();
+    // The history met this server before (its row there is written once, ever).
+    QCOMPARE(UploadJournal(store.path(), pg.conninfo(u"p2a"_qs)).waiting(),
+             std::optional<qint64>(30));
+    {
+        Peek holder(store.path());
+        QCOMPARE(holder.rows(u"BEGIN IMMEDIATE"_qs), QStringList());
+        auto u = uploader(store.path(), pg.conninfo(u"p2a"_qs), machine);
+        u->setBatchSizeForTesting(10);
+        u->start();
+        QTRY_COMPARE_WITH_TIMEOUT(u->waiting(), 0, 20000);
+        QCOMPARE(u->sentBatches(), 3); // none sent twice
+        QCOMPARE(onServer(machine), 30);
+        QCOMPARE(holder.rows(u"COMMIT"_qs), QStringList());
+        QVERIFY(u->stop(1000)); // marks it now
+    }
+    UploadJournal later(store.path(), pg.conninfo(u"p2a"_qs));
+    QCOMPARE(later.waiting(), std::optional<qint64>(0));
 }
 
 QTEST_MAIN(TestUploader)
