@@ -1,15 +1,19 @@
 // Responsiveness: from Enter in the answer box to the right or wrong picture painted, in the
 // real main window on the offscreen platform, with the game's clock and waits injected.
 //
-// usage: bench_response [--locked=write|exclusive]
+// usage: bench_response [--locked=write|exclusive] [--silent-class-server]
 //   --locked=write      another program holds a write on the practice history from the first
 //                       answer on (a database browser with unsaved changes);
 //   --locked=exclusive  another program has taken the whole file before the game opens it.
 // The lock is let go after the last answer; every answer must be in the history afterwards.
+//   --silent-class-server  a class server is set, and it takes connections on 127.0.0.1 but
+//                       never answers: the uploader waits for it while the child plays.
+#include "classserver/classupload.h"
 #include "engine/scheduler.h"
 #include "history/historystore.h"
 #include "main/frmkalmix.h"
 #include "profiles/record.h"
+#include "profiles/settingsfile.h"
 #include "services/appinfo.h"
 #include "services/clock.h"
 #include "services/lang.h"
@@ -25,6 +29,8 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -92,13 +98,19 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString locked;
+    bool silentServer = false;
     for (const QString& arg : app.arguments().mid(1)) {
         if (arg.startsWith(QStringLiteral("--locked=")))
             locked = arg.mid(9);
+        else if (arg == QStringLiteral("--silent-class-server"))
+            silentServer = true;
+        else
+            locked = arg; // refused below
     }
     if (!locked.isEmpty() && locked != QStringLiteral("write") &&
         locked != QStringLiteral("exclusive")) {
-        std::fprintf(stderr, "usage: bench_response [--locked=write|exclusive]\n");
+        std::fprintf(stderr,
+                     "usage: bench_response [--locked=write|exclusive] [--silent-class-server]\n");
         return 2;
     }
     initResources();
@@ -115,6 +127,21 @@ int main(int argc, char* argv[]) {
         return MsgResult::Ok;
     });
     const QString history = dir.filePath(QStringLiteral("Kalmix.db"));
+    // A server that accepts every connection and never says a word.
+    QTcpServer mute;
+    QList<QTcpSocket*> held;
+    if (silentServer) {
+        if (!mute.listen(QHostAddress::LocalHost))
+            return 1;
+        QObject::connect(&mute, &QTcpServer::newConnection, [&] {
+            while (QTcpSocket* s = mute.nextPendingConnection())
+                held.append(s);
+        });
+        SaveIni(QStringLiteral("Optionen"), QStringLiteral("Klassenserver"),
+                QStringLiteral("host=127.0.0.1 port=%1 dbname=kalmix user=pupils_2a")
+                    .arg(mute.serverPort()));
+        SaveIni(QStringLiteral("Optionen"), QStringLiteral("Klasse"), QStringLiteral("2a"));
+    }
     Locker locker;
     if (locked == QStringLiteral("exclusive")) {
         // A history with one answer, taken whole by the other program before the game starts.
@@ -170,7 +197,13 @@ int main(int argc, char* argv[]) {
     // those given while the file was held go in once it is free, at the latest as the program
     // ends.
     locker.release();
+    qint64 waiting = -1;
+    if (const ClassUploader* uploader = ClassUpload::running())
+        waiting = uploader->waiting();
+    QElapsedTimer quitting;
+    quitting.start();
     window.close();
+    const double quitMs = quitting.nsecsElapsed() / 1e6;
     long recorded = 0;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("n"));
@@ -184,6 +217,10 @@ int main(int argc, char* argv[]) {
         std::printf("history held by another program (%s), messages shown: %d\n",
                     qPrintable(locked), messages);
     std::printf("answers recorded in the practice history: %ld\n", recorded);
+    if (silentServer)
+        std::printf("class server that never answers: %lld connections taken, answers waiting "
+                    "for it at the end %lld, the end of the program took %.1f ms\n",
+                    static_cast<long long>(held.size()), static_cast<long long>(waiting), quitMs);
     std::sort(ms.begin(), ms.end());
     std::printf("Enter to picture painted, %zu answers: median %.2f ms, 95th %.2f ms, max %.2f ms "
                 "(target: under 16 ms)\n",

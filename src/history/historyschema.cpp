@@ -2,6 +2,7 @@
 
 #include "history/historyfile.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -90,6 +91,24 @@ CREATE VIEW rounds AS SELECT
     r.kind AS kind, r.solved AS solved, r.wrong AS wrong, r.helped AS helped,
     r.seconds AS seconds, r.finished AS finished
     FROM round r JOIN player p ON p.id = r.player;
+)"),
+        // What the class server has of this history. class_sent keeps, per server (its
+        // connection text), the last answer the server has committed and the last change of
+        // a round it has; round_touched numbers every round's latest change (its row written
+        // or updated), so a round that changed after it was sent goes up again. Answers that
+        // are removed take the mark down with them, so an id used again is never taken for
+        // one the server has. The statements of a trigger stay on one line.
+        QStringLiteral(R"(
+CREATE TABLE class_sent(
+    server TEXT PRIMARY KEY, last_answer INTEGER NOT NULL DEFAULT 0,
+    last_change INTEGER NOT NULL DEFAULT 0, removals INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE round_touched(round INTEGER PRIMARY KEY, change INTEGER NOT NULL);
+CREATE INDEX round_touched_by_change ON round_touched(change);
+INSERT INTO round_touched(round, change) SELECT id, id FROM round;
+CREATE INDEX answer_by_round ON answer(round);
+CREATE TRIGGER round_written AFTER INSERT ON round BEGIN INSERT OR REPLACE INTO round_touched(round, change) VALUES (new.id, (SELECT coalesce(max(change), 0) + 1 FROM round_touched)); END;
+CREATE TRIGGER round_updated AFTER UPDATE ON round BEGIN INSERT OR REPLACE INTO round_touched(round, change) VALUES (new.id, (SELECT coalesce(max(change), 0) + 1 FROM round_touched)); END;
+CREATE TRIGGER answer_removed AFTER DELETE ON answer BEGIN UPDATE class_sent SET removals = removals + 1, last_answer = min(last_answer, (SELECT coalesce(max(id), 0) FROM answer)); END;
 )"),
     };
     return steps;
@@ -212,7 +231,9 @@ SchemaState prepareSchema(QSqlDatabase& db, QString* nativeError) {
         if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), &error))
             return failed();
         bool ok = true;
-        for (const QString& statement : migrations()[v].split(u';', Qt::SkipEmptyParts)) {
+        // A statement ends with a semicolon at the end of its line.
+        static const QRegularExpression end(QStringLiteral(";\\s*\\n"));
+        for (const QString& statement : migrations()[v].split(end, Qt::SkipEmptyParts)) {
             if (!statement.trimmed().isEmpty() && !exec(db, statement, &error)) {
                 ok = false;
                 break;

@@ -14,7 +14,7 @@ namespace kalmix::history {
 // Marks a SQLite file as a Kalmix history ("KLMX").
 inline constexpr int kApplicationId = 0x4B4C4D58;
 // The schema this program writes; older files are brought forward on opening.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 // The write-ahead log is cut back to this size (bytes) whenever it has been carried into the file.
 inline constexpr int kJournalSizeLimit = 1 << 20;
 

@@ -64,6 +64,8 @@ frmKalmix::frmKalmix(QWidget* parent) : QWidget(parent), m_game(*this) {
     m_game.roundEnded = [this](const RoundSummary& s) { m_summary->showSummary(s); };
     m_game.events.add(&m_readAloud);
     m_game.events.add(&m_history);
+    m_game.events.add(&m_classUpload);
+    m_classUpload.applySettings();
     setReportSource(&m_history);
     m_game.trickySource = &m_history;
     useClassServer();
@@ -75,6 +77,7 @@ frmKalmix::~frmKalmix() {
     m_game.events.remove(&m_readAloud);
     delete m_uebung;
     m_game.events.remove(&m_history);
+    m_game.events.remove(&m_classUpload);
     if (reportSource() == &m_history || (m_classSource && reportSource() == m_classSource.get()))
         setReportSource(nullptr);
 }
@@ -121,6 +124,7 @@ void frmKalmix::closeEvent(QCloseEvent* event) {
     event->accept();
     m_readAloud.silence();
     m_game.endOfProgram();
+    m_classUpload.stop(); // what it has not sent yet goes up at the next start
     m_history.finish();
     LogNr().close();
     QCoreApplication::quit();
@@ -171,6 +175,8 @@ void frmKalmix::showSettingsWizard(bool unlocked) {
     }
     if (!applied)
         settleActivePlayer(before);
+    else
+        m_classUpload.applySettings(); // the class server or the class may have changed
     useClassServer();
     updateNumberPad(); // the player may have switched the pad or read-aloud on or off
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classserver/classsource.h"
+#include "classserver/classupload.h"
 #include "engine/board.h"
 #include "engine/game.h"
 #include "engine/readaloud.h"
@@ -169,7 +170,8 @@ private:
     // Fits the window again once the window manager has framed it.
     void watchFrame();
 
-    HistoryStore m_history; // hears the game, so it outlives it
+    HistoryStore m_history;                      // hears the game, so it outlives it
+    ClassUpload m_classUpload{m_history.path()}; // sends the history to the class server, if set
     // With a class server in the settings, the report and the tricky tasks read the class
     // from it (this computer's history standing in while it cannot be used).
     std::unique_ptr<ClassServerSource> m_classSource;

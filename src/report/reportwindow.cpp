@@ -1,5 +1,6 @@
 #include "report/reportwindow.h"
 
+#include "classserver/classupload.h"
 #include "history/ownfiles.h"
 #include "report/classoverview.h"
 #include "report/factgrid.h"
@@ -145,9 +146,21 @@ ReportWindow::ReportWindow(ReportSource& source, QWidget* parent)
     lblOrigin->setWordWrap(true);
     lblOrigin->setStyleSheet(QStringLiteral("color: #1d4f91;"));
     lblOrigin->hide();
+    lblUpload = new QLabel(this);
+    lblUpload->setObjectName(QStringLiteral("lblUpload"));
+    lblUpload->setTextFormat(Qt::PlainText);
+    lblUpload->setWordWrap(true);
+    const auto showUpload = [this] {
+        lblUpload->setText(ClassUpload::statusLine());
+        lblUpload->setVisible(!lblUpload->text().isEmpty());
+    };
+    if (ClassUploader* uploader = ClassUpload::running())
+        connect(uploader, &ClassUploader::statusChanged, lblUpload, showUpload);
+    showUpload();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblOrigin);
     layout->addLayout(top, 1);
+    layout->addWidget(lblUpload);
     layout->addLayout(buttons);
 
     connect(lstPlayers, &QListWidget::currentRowChanged, this, [this] { lstPlayers_Click(); });

@@ -57,6 +57,7 @@ public:
     QPushButton* cmdMerge = nullptr;
     QPushButton* cmdClose = nullptr;
     QLabel* lblOrigin = nullptr; // where the figures come from, when not from this computer
+    QLabel* lblUpload = nullptr; // what waits for the class server, while one is set
 
 private:
     void createPlayerPage(QWidget* page);

@@ -10,6 +10,7 @@
 #include "services/procedure.h"
 #include "services/runtimeerror.h"
 #include "services/sound.h"
+#include "settings/classservergroup.h"
 #include "settings/logviewer.h"
 #include "settings/passwordlock.h"
 
@@ -471,10 +472,17 @@ void frmUebung::cmdOptOK_Click() {
     }
     if (shown()) {
         // A name of Kalmix's own sections or a number out of range is never stored.
-        if (refuseName() || !checkNumberBox(txtAufgaben) || !checkNumberBox(txtZeit))
+        if (refuseName() || !checkNumberBox(txtAufgaben) || !checkNumberBox(txtZeit) ||
+            !grpKlassenserver->check())
             return;
     }
-    if (!applySettings(c, [this] { BenutzerSpeichern(); }))
+    // The class server's keys go in the same write as the player's settings.
+    const bool shownNow = shown();
+    if (!applySettings(c, [this, shownNow] {
+            BenutzerSpeichern();
+            if (shownNow)
+                grpKlassenserver->save();
+        }))
         return; // no symbol or no factor: the window stays on its page
     Procedure("frmUebung", "cmdOptOK_Click")
         .run(4, {

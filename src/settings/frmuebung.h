@@ -19,6 +19,8 @@ class QScrollBar;
 
 namespace kalmix {
 
+class ClassServerGroup;
+
 // The settings window: a wizard of seven pages where a player is chosen or created and the
 // exercise settings are made. It stays loaded but hidden while Kalmix runs; its controls are
 // the working store of the active player's settings. OK and Cancel unload it; the next use
@@ -94,7 +96,8 @@ public:
     QPushButton* cmdViewLog = nullptr;
     QPushButton* cmdDelLogfile = nullptr;
     QPushButton* cmdPasswort = nullptr;
-    QLabel* lblPasswort = nullptr; // says whether the options are locked
+    QLabel* lblPasswort = nullptr;                // says whether the options are locked
+    ClassServerGroup* grpKlassenserver = nullptr; // the class server and the class
     QPushButton* cmdZurueck = nullptr;
     QPushButton* cmdWeiter = nullptr;
     QPushButton* cmdCancel = nullptr;

@@ -13,6 +13,7 @@
 #include "services/runtimeerror.h"
 #include "services/sound.h"
 #include "services/speech.h"
+#include "settings/classservergroup.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -312,6 +313,9 @@ void frmUebung::createPages() {
         lockRow->addWidget(lblPasswort, 1);
         lockRow->addStretch(0); // keeps the button its own width while the note is hidden
         l->addLayout(lockRow);
+        grpKlassenserver = new ClassServerGroup(fraDialog[6]);
+        l->addSpacing(6);
+        l->addWidget(grpKlassenserver);
         l->addStretch(1);
     }
 
@@ -396,6 +400,7 @@ void frmUebung::Sprache() {
                 cmdPasswort->setText(QString(langText(156)).remove(u'&'));
                 lblPasswort->setText(langText(355));
                 findChild<QPushButton*>(QStringLiteral("cmdReport"))->setText(langText(301));
+                grpKlassenserver->Sprache();
                 cmdCancel->setText(langText(143));
                 cmdDelEntry->setText(langText(178));
                 cmdWeiter->setText(langText(169));
