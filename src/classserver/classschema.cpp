@@ -265,6 +265,18 @@ QString initClassServer(const ClassServerInit& init, QString* done) {
     return {};
 }
 
+ServerError checkClassSchema(PgConnection& c) {
+    int version = 0;
+    ServerError e = classSchemaVersion(c, &version);
+    if (e.ok() && version == 0)
+        e = ServerError::of(ServerProblem::SchemaMissing);
+    if (e.ok() && version > kClassSchemaVersion) {
+        e = ServerError::of(ServerProblem::ServerTooNew);
+        e.number = version;
+    }
+    return e;
+}
+
 ServerError testConnection(const QString& conninfo, const QString& className, int timeoutSeconds) {
     PgConnection c;
     ServerError e = c.open(conninfo, timeoutSeconds);
@@ -278,17 +290,9 @@ ServerError testConnection(const QString& conninfo, const QString& className, in
     if (!e.ok())
         return told(e);
     c.setStatementTimeout(std::max(1, timeoutSeconds) * 1000);
-    int version = 0;
-    e = classSchemaVersion(c, &version);
+    e = checkClassSchema(c);
     if (!e.ok())
         return told(e);
-    if (version == 0)
-        return told(ServerError::of(ServerProblem::SchemaMissing));
-    if (version > kClassSchemaVersion) {
-        ServerError newer = ServerError::of(ServerProblem::ServerTooNew);
-        newer.number = version;
-        return told(newer);
-    }
     if (!className.isEmpty()) {
         // The row the uploader would write, tried and taken back.
         e = c.begin();

@@ -14,8 +14,9 @@
 // Roles: kalmix_pupil (the computers' logins: add answers and rounds of their classes, end
 // their rounds, read their classes; never delete, never change an answer, never see another
 // class; of a round only ended, solved, wrong, helped, seconds, finished, tasks and
-// first_right may change, so an upsert sets only these) and kalmix_teacher (read their classes). kalmix.class_member says which login belongs
-// to which class; a login belongs to one of the two groups, not both.
+// first_right may change, so an upsert sets only these) and kalmix_teacher (read their classes).
+// kalmix.class_member says which login belongs to which class; a login belongs to one of the two
+// groups, not both.
 //
 // Versions: kalmix.schema_version holds the version; each step brings it from n - 1 to n in one
 // transaction, under an advisory lock so two runs at once are safe. Version 2 adds `received`
@@ -34,6 +35,9 @@ enum class MemberKind { Pupil, Teacher };
 
 // The schema's version on the server: 0 when there is none (SchemaMissing is not an error here).
 ServerError classSchemaVersion(PgConnection& c, int* version);
+// Whether this Kalmix can use the server's tables: SchemaMissing without them, ServerTooNew
+// (with the version in `number`) when a newer Kalmix has changed them.
+ServerError checkClassSchema(PgConnection& c);
 
 // Makes the roles kalmix_pupil and kalmix_teacher if they are missing, then brings the schema
 // to `target` (kClassSchemaVersion; tests stop at older versions). Running it again changes

@@ -82,16 +82,9 @@ bool ClassServerSource::connect(int timeoutSeconds) {
     m_error = m_db.open(m_config.conninfo, timeoutSeconds);
     // The tables are read as this Kalmix knows them: not from a server without them, nor
     // from one a newer Kalmix has changed.
-    int version = 0;
     m_db.setStatementTimeout(timeoutSeconds * 1000);
     if (m_error.ok())
-        m_error = classSchemaVersion(m_db, &version);
-    if (m_error.ok() && version == 0)
-        m_error = ServerError::of(ServerProblem::SchemaMissing);
-    if (m_error.ok() && version > kClassSchemaVersion) {
-        m_error = ServerError::of(ServerProblem::ServerTooNew);
-        m_error.number = version;
-    }
+        m_error = checkClassSchema(m_db);
     if (!m_error.ok())
         m_db.close();
     return m_error.ok();

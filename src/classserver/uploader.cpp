@@ -284,14 +284,7 @@ ServerError ClassUploader::connect(PgConnection& server) {
     if (!error.ok())
         return error;
     server.setStatementTimeout(kStatementMs);
-    int version = 0;
-    error = classSchemaVersion(server, &version);
-    if (error.ok() && version == 0)
-        error = ServerError::of(ServerProblem::SchemaMissing);
-    if (error.ok() && version > kClassSchemaVersion) {
-        error = ServerError::of(ServerProblem::ServerTooNew);
-        error.number = version;
-    }
+    error = checkClassSchema(server);
     if (!error.ok())
         server.close();
     return error;
