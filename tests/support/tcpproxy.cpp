@@ -49,9 +49,12 @@ public:
     std::atomic<qint64> fromClients{0};
 
     void pumpAll() {
-        for (Pair* p : m_pairs) {
-            pump(p->up);
-            pump(p->down);
+        const QList<Pair*> pairs = m_pairs; // a socket's signal may drop a pair meanwhile
+        for (Pair* p : pairs) {
+            if (m_pairs.contains(p))
+                pump(p->up);
+            if (m_pairs.contains(p))
+                pump(p->down);
         }
     }
 
@@ -117,12 +120,18 @@ private:
         } else if (lane.closing && lane.to) {
             lane.to->disconnectFromHost();
         }
-        for (Pair* p : m_pairs) {
+        // Never from inside a pump: its lane belongs to a pair that dropping deletes.
+        QMetaObject::invokeMethod(
+            this, [this] { dropFinished(); }, Qt::QueuedConnection);
+    }
+
+    // Drops the pairs whose both directions have closed and sent everything on.
+    void dropFinished() {
+        const QList<Pair*> pairs = m_pairs;
+        for (Pair* p : pairs) {
             if (p->up.closing && p->down.closing && p->up.pending.empty() &&
-                p->down.pending.empty()) {
+                p->down.pending.empty())
                 drop(p, false);
-                break;
-            }
         }
     }
 
