@@ -182,13 +182,12 @@ int main(int argc, char* argv[]) {
         return 1;
     explain(teacher, QStringLiteral("a child's answers"),
             QStringLiteral(
-                "SELECT floor(extract(epoch FROM x.at))::bigint, x.machine, x.round_uid, x.op, "
-                "x.a, x.b, x.expected, x.outcome, x.ms, x.attempt FROM kalmix.answer x LEFT JOIN "
-                "kalmix.round r ON r.machine = x.machine AND r.uid = x.round_uid AND r.class = "
-                "'class 7' AND r.player = 'Player 3' WHERE x.class = "
-                "'class 7' AND x.player = 'Player 3' AND x.op BETWEEN 0 AND 5 AND x.outcome "
-                "BETWEEN 0 AND 2 AND x.attempt >= 1 ORDER BY x.at, x.machine, r.started, "
-                "x.round_uid, x.seq"));
+                "SELECT floor(extract(epoch FROM x.at))::bigint, x.round_uid, x.op, x.a, x.b, "
+                "x.expected, x.outcome, x.ms, x.attempt FROM kalmix.answer x LEFT JOIN "
+                "kalmix.round r ON r.class = 'class 7' AND r.uid = x.round_uid AND r.player = "
+                "'Player 3' WHERE x.class = 'class 7' AND x.player = 'Player 3' AND x.op "
+                "BETWEEN 0 AND 5 AND x.outcome BETWEEN 0 AND 2 AND x.attempt >= 1 ORDER BY x.at, "
+                "r.started, x.round_uid, x.seq"));
     explain(teacher, QStringLiteral("the class overview"),
             QStringLiteral("SELECT player, max(started), count(*) FILTER (WHERE started >= now() "
                            "- interval '7 days'), sum(tasks), sum(first_right) FROM kalmix.round "

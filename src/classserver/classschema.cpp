@@ -89,6 +89,38 @@ ALTER TABLE kalmix.round ADD COLUMN received timestamptz NOT NULL DEFAULT now();
 ALTER TABLE kalmix.answer ADD COLUMN received timestamptz NOT NULL DEFAULT now();
 CREATE INDEX answer_by_class_received ON kalmix.answer(class, received);
 )"),
+        // A round is known in its class by the id drawn when it was first written, whichever
+        // computer sends it: a history added from another computer and sent from both is there
+        // once. Rows already sent twice are folded: a round keeps what either copy knew, an
+        // answer the copy that arrived first.
+        QStringLiteral(R"(
+CREATE TEMP TABLE folded ON COMMIT DROP AS SELECT class, uid, max(ended) AS ended,
+    max(solved) AS solved, max(wrong) AS wrong, max(helped) AS helped, max(seconds) AS seconds,
+    bool_or(finished) AS finished, max(tasks) AS tasks, max(first_right) AS first_right
+    FROM kalmix.round GROUP BY class, uid HAVING count(*) > 1;
+DELETE FROM kalmix.round WHERE ctid IN (SELECT ctid FROM (SELECT ctid, row_number() OVER (
+    PARTITION BY class, uid ORDER BY received, machine) AS n FROM kalmix.round) d WHERE n > 1);
+UPDATE kalmix.round r SET ended = f.ended, solved = f.solved, wrong = f.wrong,
+    helped = f.helped, seconds = f.seconds, finished = f.finished, tasks = f.tasks,
+    first_right = f.first_right FROM folded f WHERE r.class = f.class AND r.uid = f.uid;
+DELETE FROM kalmix.answer WHERE ctid IN (SELECT ctid FROM (SELECT ctid, row_number() OVER (
+    PARTITION BY class, round_uid, seq ORDER BY received, machine) AS n FROM kalmix.answer) d
+    WHERE n > 1);
+ALTER TABLE kalmix.round DROP CONSTRAINT round_pkey, ADD PRIMARY KEY (class, uid);
+ALTER TABLE kalmix.answer DROP CONSTRAINT answer_pkey, ADD PRIMARY KEY (class, round_uid, seq);
+CREATE OR REPLACE VIEW kalmix.answers WITH (security_invoker = true) AS SELECT
+    x.player AS player,
+    to_char(r.started AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS round_started,
+    to_char(x.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS answered_at,
+    r.kind::int AS kind,
+    CASE x.op WHEN 0 THEN 'count' WHEN 1 THEN 'symbols' WHEN 2 THEN '+' WHEN 3 THEN '-'
+              WHEN 4 THEN '*' WHEN 5 THEN '/' END AS operation,
+    x.a AS a, x.b AS b, x.expected AS expected, x.given AS answer,
+    CASE x.outcome WHEN 0 THEN 'right' WHEN 1 THEN 'wrong' WHEN 2 THEN 'help' END AS outcome,
+    (x.ms / 1000.0)::double precision AS seconds, x.attempt AS attempt,
+    x.tricky::int AS tricky, x.class AS class, x.machine AS machine
+    FROM kalmix.answer x JOIN kalmix.round r ON r.class = x.class AND r.uid = x.round_uid;
+)"),
     };
     return all;
 }

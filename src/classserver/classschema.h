@@ -3,7 +3,9 @@
 // The class server's tables, views and roles (schema `kalmix` in the school's database).
 //
 // kalmix.round and kalmix.answer hold the rows of every computer of every class, keyed by the
-// computer (machine) and its own round id, so a batch sent twice adds nothing. started, ended
+// class and the round's id (drawn at random when the round was first written, and kept when a
+// history is added to another computer's), so a batch sent twice, or a round sent by two
+// computers, adds nothing. `machine` is the computer that sent the row first. started, ended
 // and at hold the computer's wall-clock time as its history keeps it (no time zone), written
 // as if it were UTC; the views show it as the computer's views do.
 //
@@ -20,7 +22,8 @@
 //
 // Versions: kalmix.schema_version holds the version; each step brings it from n - 1 to n in one
 // transaction, under an advisory lock so two runs at once are safe. Version 2 adds `received`
-// (when the row reached the server) to both tables. Rows are written with their columns named.
+// (when the row reached the server) to both tables; version 3 keys the rows by class and round
+// id instead of computer and round id, folding rows that two computers sent. Rows are written with their columns named.
 
 #include "classserver/pgconnection.h"
 
@@ -29,7 +32,7 @@
 namespace kalmix {
 
 // The newest schema this Kalmix knows; a server with a newer one is refused (ServerTooNew).
-constexpr int kClassSchemaVersion = 2;
+constexpr int kClassSchemaVersion = 3;
 
 enum class MemberKind { Pupil, Teacher };
 

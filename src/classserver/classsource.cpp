@@ -143,32 +143,31 @@ bool ClassServerSource::readRows(const QString& player, int connectSeconds, int 
     rows->clear();
     PgResult r;
     // In the order the answers were made, as the history keeps them: by time, then (within
-    // one second) each computer's rounds in the order they began and each round's answers in
-    // its own order. An answer with a code no Kalmix writes is no task of the child's.
-    m_error = exec(
-        QStringLiteral(
-            "SELECT floor(extract(epoch FROM x.at))::bigint, x.machine, x.round_uid, x.op, x.a, "
-            "x.b, x.expected, x.outcome, x.ms, x.attempt "
-            "FROM kalmix.answer x LEFT JOIN kalmix.round r ON r.machine = x.machine AND "
-            "r.uid = x.round_uid AND r.class = $1 AND r.player = $2 "
-            "WHERE x.class = $1 AND x.player = $2 AND x.op BETWEEN 0 AND 5 AND "
-            "x.outcome BETWEEN 0 AND 2 AND x.attempt >= 1 "
-            "ORDER BY x.at, x.machine, r.started, x.round_uid, x.seq"),
-        {m_config.className, player}, &r, connectSeconds, timeoutMs);
+    // one second) the rounds in the order they began and each round's answers in its own
+    // order. An answer with a code no Kalmix writes is no task of the child's.
+    m_error =
+        exec(QStringLiteral(
+                 "SELECT floor(extract(epoch FROM x.at))::bigint, x.round_uid, x.op, x.a, x.b, "
+                 "x.expected, x.outcome, x.ms, x.attempt "
+                 "FROM kalmix.answer x LEFT JOIN kalmix.round r ON r.class = $1 AND "
+                 "r.uid = x.round_uid AND r.player = $2 "
+                 "WHERE x.class = $1 AND x.player = $2 AND x.op BETWEEN 0 AND 5 AND "
+                 "x.outcome BETWEEN 0 AND 2 AND x.attempt >= 1 "
+                 "ORDER BY x.at, r.started, x.round_uid, x.seq"),
+             {m_config.className, player}, &r, connectSeconds, timeoutMs);
     if (!m_error.ok())
         return false;
-    // Each round, known by its computer and its number there, gets a number of its own here.
-    QHash<QString, qint64> rounds;
+    // Each round, known in the class by its id, gets a small number of its own here.
+    QHash<qint64, qint64> rounds;
     rows->reserve(size_t(r.rows()));
     for (int i = 0; i < r.rows(); ++i) {
-        const QString key = r.value(i, 1) + u' ' + r.value(i, 2);
-        auto round = rounds.find(key);
+        auto round = rounds.find(r.number(i, 1));
         if (round == rounds.end())
-            round = rounds.insert(key, qint64(rounds.size()) + 1);
-        rows->push_back({r.number(i, 0), *round, int(r.number(i, 3)), int(r.number(i, 4)),
-                         r.isNull(i, 5) ? std::nullopt : std::optional<int>(int(r.number(i, 5))),
-                         int(r.number(i, 6)), int(r.number(i, 7)), int(r.number(i, 8)),
-                         int(r.number(i, 9))});
+            round = rounds.insert(r.number(i, 1), qint64(rounds.size()) + 1);
+        rows->push_back({r.number(i, 0), *round, int(r.number(i, 2)), int(r.number(i, 3)),
+                         r.isNull(i, 4) ? std::nullopt : std::optional<int>(int(r.number(i, 4))),
+                         int(r.number(i, 5)), int(r.number(i, 6)), int(r.number(i, 7)),
+                         int(r.number(i, 8))});
     }
     return true;
 }

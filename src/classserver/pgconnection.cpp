@@ -10,8 +10,12 @@
 #include <cerrno>
 #include <chrono>
 #include <libpq-fe.h>
+#include <memory>
+#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -32,6 +36,31 @@ QString sqlStateIn(const QString& message) {
     static const QRegularExpression code(QStringLiteral(":  ([0-9A-Z]{5}): "));
     const QRegularExpressionMatch m = code.match(message);
     return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// A connection being started on its own thread, handed over when the start is done, or ended
+// by that thread when nobody waits for it any more.
+struct PendingStart {
+    std::mutex mutex;
+    pg_conn* conn = nullptr;
+    bool done = false;
+    bool abandoned = false;
+    const int ready = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK); // written when done
+    ~PendingStart() {
+        if (ready >= 0)
+            ::close(ready);
+    }
+};
+
+std::atomic<int> g_startsInFlight{0};
+
+pg_conn* startConnection(const QByteArray& conninfo, const QByteArray& timeout) {
+    // Later entries win: the connection string may set its own connect_timeout and application
+    // name, but the texts travel as UTF-8 whatever it says.
+    const char* keys[] = {"fallback_application_name", "connect_timeout", "dbname",
+                          "client_encoding", nullptr};
+    const char* values[] = {"kalmix", timeout.constData(), conninfo.constData(), "UTF8", nullptr};
+    return PQconnectStartParams(keys, values, 1);
 }
 
 QString fromPg(const char* text) {
@@ -193,15 +222,22 @@ QString PgConnection::database() const {
     return m_conn ? fromPg(PQdb(m_conn)) : QString();
 }
 
+int PgConnection::startsInFlight() {
+    return g_startsInFlight;
+}
+
 PgConnection::Wait PgConnection::waitSocket(bool forWrite, qint64 deadlineMs) {
+    return waitFor(PQsocket(m_conn), short(POLLIN | (forWrite ? POLLOUT : 0)), deadlineMs);
+}
+
+PgConnection::Wait PgConnection::waitFor(int fd, short events, qint64 deadlineMs) {
     for (;;) {
         if (m_cancelled)
             return Wait::Cancelled;
         const qint64 left = deadlineMs - nowMs();
         if (left <= 0)
             return Wait::TimedOut;
-        pollfd fds[2] = {{PQsocket(m_conn), short(POLLIN | (forWrite ? POLLOUT : 0)), 0},
-                         {m_wake, POLLIN, 0}};
+        pollfd fds[2] = {{fd, events, 0}, {m_wake, POLLIN, 0}};
         const int n = ::poll(fds, m_wake >= 0 ? 2 : 1, int(std::min<qint64>(left, 1000)));
         if (n < 0 && errno != EINTR)
             return Wait::Ready; // libpq sees the broken socket itself
@@ -240,12 +276,15 @@ ServerError PgConnection::open(const QString& conninfo, int timeoutSeconds) {
     else if (info.contains('=') || info.contains("://"))
         return ServerError::of(ServerProblem::Other, why);
     const QByteArray timeout = QByteArray::number(std::max(1, timeoutSeconds));
-    // Later entries win: the connection string may set its own connect_timeout and application
-    // name, but the texts travel as UTF-8 whatever it says.
-    const char* keys[] = {"fallback_application_name", "connect_timeout", "dbname",
-                          "client_encoding", nullptr};
-    const char* values[] = {"kalmix", timeout.constData(), info.constData(), "UTF8", nullptr};
-    m_conn = PQconnectStartParams(keys, values, 1);
+    const qint64 deadline = nowMs() + std::max(1, timeoutSeconds) * qint64(1000);
+    Wait started = Wait::Ready;
+    m_conn = start(info, timeout, deadline, &started);
+    if (started == Wait::Cancelled)
+        return ServerError::of(ServerProblem::Timeout, QStringLiteral("cancelled"));
+    if (started == Wait::TimedOut)
+        return ServerError::of(
+            ServerProblem::Unreachable,
+            QStringLiteral("the server's name was not found within %1 s").arg(timeoutSeconds));
     if (!m_conn)
         return ServerError::of(ServerProblem::Other, QStringLiteral("out of memory"));
     PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
@@ -253,7 +292,6 @@ ServerError PgConnection::open(const QString& conninfo, int timeoutSeconds) {
     // them on standard error.
     PQsetNoticeProcessor(
         m_conn, [](void*, const char*) {}, nullptr);
-    const qint64 deadline = nowMs() + std::max(1, timeoutSeconds) * qint64(1000);
     // Whether the server was reached at all: a failure before that is an unreachable host.
     bool reached = false;
     PostgresPollingStatusType poll =
@@ -284,6 +322,47 @@ ServerError PgConnection::open(const QString& conninfo, int timeoutSeconds) {
     }
     PQsetnonblocking(m_conn, 1);
     return {};
+}
+
+// libpq looks the server's name up while it starts a connection, and a name server that does
+// not answer holds that call as long as the system's resolver waits (half a minute and more).
+// The start runs on a thread of its own, so this waits no longer than asked and can be called
+// off; a start nobody waits for any more is ended by its thread when the lookup comes back.
+pg_conn* PgConnection::start(const QByteArray& conninfo, const QByteArray& timeout,
+                             qint64 deadlineMs, Wait* waited) {
+    *waited = Wait::Ready;
+    auto pending = std::make_shared<PendingStart>();
+    if (pending->ready < 0)
+        return startConnection(conninfo, timeout);
+    ++g_startsInFlight;
+    try {
+        std::thread([pending, conninfo, timeout] {
+            pg_conn* conn = startConnection(conninfo, timeout);
+            {
+                const std::lock_guard lock(pending->mutex);
+                if (!pending->abandoned) {
+                    pending->conn = conn;
+                    pending->done = true;
+                    const uint64_t one = 1;
+                    [[maybe_unused]] const ssize_t n = ::write(pending->ready, &one, sizeof one);
+                    conn = nullptr;
+                }
+            }
+            if (conn)
+                PQfinish(conn);
+            --g_startsInFlight;
+        }).detach();
+    } catch (const std::system_error&) {
+        --g_startsInFlight; // no thread to be had: started here, as libpq would
+        return startConnection(conninfo, timeout);
+    }
+    const Wait w = waitFor(pending->ready, POLLIN, deadlineMs);
+    const std::lock_guard lock(pending->mutex);
+    if (pending->done)
+        return pending->conn; // done just in time counts as done
+    pending->abandoned = true;
+    *waited = w == Wait::Ready ? Wait::TimedOut : w;
+    return nullptr;
 }
 
 ServerError PgConnection::lostConnection(ServerProblem problem, const QString& message) {

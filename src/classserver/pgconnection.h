@@ -118,9 +118,16 @@ public:
     QString database() const;
     pg_conn* handle() const { return m_conn; }
 
+    // Connections still being started on a thread of their own after their open() stopped
+    // waiting (a name lookup that hangs); they end themselves once it comes back.
+    static int startsInFlight();
+
 private:
     enum class Wait { Ready, TimedOut, Cancelled };
+    Wait waitFor(int fd, short events, qint64 deadlineMs);
     Wait waitSocket(bool forWrite, qint64 deadlineMs);
+    pg_conn* start(const QByteArray& conninfo, const QByteArray& timeout, qint64 deadlineMs,
+                   Wait* waited);
     ServerError connectionError(ServerProblem fallback, const QString& message = {});
     ServerError lostConnection(ServerProblem problem, const QString& message);
 

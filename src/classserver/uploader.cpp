@@ -46,17 +46,17 @@ QString placeholders(int rows, int columns) {
     return out;
 }
 
-// A round written again only ever gains: its end, its counts. It stays in the class it was
-// first sent under.
+// A round written again only ever gains: its end, its counts. It is known in its class by its
+// id alone, so a round that reached two computers (a history added from another) is one round.
 const QString kRoundSql = QStringLiteral(
     "INSERT INTO kalmix.round AS r (class, machine, uid, player, started, ended, kind, solved, "
     "wrong, helped, seconds, finished, tasks, first_right) VALUES %1 "
-    "ON CONFLICT (machine, uid) DO UPDATE SET ended = coalesce(EXCLUDED.ended, r.ended), "
+    "ON CONFLICT (class, uid) DO UPDATE SET ended = coalesce(EXCLUDED.ended, r.ended), "
     "solved = greatest(r.solved, EXCLUDED.solved), wrong = greatest(r.wrong, EXCLUDED.wrong), "
     "helped = greatest(r.helped, EXCLUDED.helped), "
     "seconds = greatest(r.seconds, EXCLUDED.seconds), finished = r.finished OR EXCLUDED.finished, "
     "tasks = greatest(r.tasks, EXCLUDED.tasks), "
-    "first_right = greatest(r.first_right, EXCLUDED.first_right) WHERE r.class = EXCLUDED.class");
+    "first_right = greatest(r.first_right, EXCLUDED.first_right)");
 const QString kAnswerSql = QStringLiteral(
     "INSERT INTO kalmix.answer (class, machine, round_uid, seq, player, at, op, a, b, expected, "
     "given, outcome, ms, attempt, tricky) VALUES %1 ON CONFLICT DO NOTHING");

@@ -3,6 +3,8 @@
 // killed.
 
 #include "classserver/pgconnection.h"
+#include "classserver/uploadcheck.h"
+#include "classserver/uploader.h"
 #include "services/lang.h"
 #include "support/pgserver.h"
 #include "support/tcpproxy.h"
@@ -14,11 +16,55 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
+#include <condition_variable>
+#include <cstring>
+#include <dlfcn.h>
 #include <functional>
+#include <mutex>
+#include <netdb.h>
 #include <unistd.h>
 
 using namespace kalmix;
 using namespace kalmix::test;
+
+namespace {
+
+// A name server that does not answer, for one made-up name: its lookups are held until the
+// test lets them go. Every other name is looked up as always.
+const char kStalledHost[] = "stalled-name-server.test";
+std::mutex g_lookupMutex;
+std::condition_variable g_lookupGo;
+bool g_lookupsLetGo = false;
+int g_lookupsHeld = 0;
+
+int lookupsHeld() {
+    const std::lock_guard lock(g_lookupMutex);
+    return g_lookupsHeld;
+}
+
+void letLookupsGo() {
+    {
+        const std::lock_guard lock(g_lookupMutex);
+        g_lookupsLetGo = true;
+    }
+    g_lookupGo.notify_all();
+}
+
+} // namespace
+
+// This program's own getaddrinfo comes before the C library's for libpq.
+extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo* hints,
+                           addrinfo** res) noexcept {
+    using Lookup = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+    static const auto real = reinterpret_cast<Lookup>(dlsym(RTLD_NEXT, "getaddrinfo"));
+    if (!node || std::strcmp(node, kStalledHost) != 0)
+        return real(node, service, hints, res);
+    std::unique_lock lock(g_lookupMutex);
+    ++g_lookupsHeld;
+    g_lookupGo.wait(lock, [] { return g_lookupsLetGo; });
+    --g_lookupsHeld;
+    return EAI_NONAME;
+}
 
 class TestPgConnection : public QObject {
     Q_OBJECT
@@ -170,6 +216,49 @@ private Q_SLOTS:
         QCOMPARE(whileWaiting([&proxy] { proxy.cutAll(); }).problem, ServerProblem::Unreachable);
         QVERIFY(t.elapsed() < 10000);
         QVERIFY(!c.isOpen());
+    }
+
+    // A name server that does not answer: open() waits no longer than it was asked to, cancel()
+    // ends the wait at once, and quitting Kalmix does not wait for the uploader's lookup. The
+    // starts left behind end themselves once the lookups come back.
+    void stalledNameLookupIsBounded() {
+        const QString info =
+            QStringLiteral("host=%1 dbname=kalmix user=p").arg(QLatin1String(kStalledHost));
+        QElapsedTimer t;
+        t.start();
+        PgConnection waited;
+        const ServerError e = waited.open(info, 1);
+        QCOMPARE(e.problem, ServerProblem::Unreachable);
+        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+
+        PgConnection called;
+        QThread* other = QThread::create([&called] {
+            QTRY_COMPARE_WITH_TIMEOUT(lookupsHeld(), 2, 10000);
+            called.cancel();
+        });
+        other->start();
+        t.restart();
+        QCOMPARE(called.open(info, 60).problem, ServerProblem::Timeout);
+        QVERIFY(t.elapsed() < 10000);
+        other->wait();
+        delete other;
+
+        TestEnv env;
+        HistoryStore store(env.path(QStringLiteral("Kalmix.db")));
+        playRound(store, QStringLiteral("Ada"), kLessonStart, 2);
+        {
+            ClassUploader u(
+                UploadTarget{info, QStringLiteral("2a"), QStringLiteral("m"), store.path()});
+            u.start();
+            u.wake();
+            QTRY_COMPARE_WITH_TIMEOUT(lookupsHeld(), 3, 10000);
+            t.restart();
+            QVERIFY(u.stop(1000));
+            QVERIFY(t.elapsed() < 2000);
+        }
+        QCOMPARE(PgConnection::startsInFlight(), 3);
+        letLookupsGo();
+        QTRY_COMPARE_WITH_TIMEOUT(PgConnection::startsInFlight(), 0, 10000);
     }
 
     // Killed and started again on the same data: what was committed is there, the connection

@@ -55,6 +55,7 @@ private Q_SLOTS:
         pg.usePassFile();
     }
     void twoComputersReachOneClass();
+    void aHistoryAddedFromAnotherComputerIsThereOnce();
     void aServerStoppedDuringARoundGetsEveryAnswerOnce();
     void aServerKilledInTheMiddleOfABatch();
     void slowAndCutConnections();
@@ -87,6 +88,36 @@ void TestUploader::twoComputersReachOneClass() {
         20000);
     QCOMPARE(u1->lastError(), QString());
     QCOMPARE(onServer(m2, u"round"_qs), 1);
+}
+
+// One computer's history is added to another's ("Add history from another computer..."), and
+// both send it: its rounds and answers are on the server once, beside the second computer's own.
+void TestUploader::aHistoryAddedFromAnotherComputerIsThereOnce() {
+    TestEnv one, two;
+    two.clock.wall = kLessonStart.addDays(1); // the day the file is carried over
+    const QString carried = one.path(u"Kalmix.db"_qs);
+    HistoryStore second(two.path(u"Kalmix.db"_qs));
+    playRound(second, u"Dee"_qs, kLessonStart.addSecs(900), 2);
+    const QString m1 = newMachine(), m2 = newMachine();
+    {
+        HistoryStore first(carried);
+        playRound(first, u"Dee"_qs, kLessonStart, 4);
+        auto u1 = uploader(carried, pg.conninfo(u"p2a"_qs), m1);
+        u1->start();
+        QTRY_COMPARE_WITH_TIMEOUT(u1->waiting(), 0, 20000);
+    } // the file is carried over once that computer's Kalmix has ended
+    const MergeResult merged = second.merge(carried);
+    QVERIFY(merged.ok);
+    QCOMPARE(merged.answers, 4);
+    auto u2 = uploader(second.path(), pg.conninfo(u"p2a"_qs), m2);
+    u2->start();
+    QTRY_COMPARE_WITH_TIMEOUT(u2->waiting(), 0, 20000);
+    QCOMPARE(pg.value(u"SELECT count(*) || ' ' || count(DISTINCT round_started) FROM "
+                      "kalmix.answers WHERE player = 'Dee'"_qs),
+             u"6 2"_qs);
+    QCOMPARE(onServer(m1, u"round"_qs), 1);
+    QCOMPARE(onServer(m2, u"round"_qs), 1);
+    QCOMPARE(u2->lastError(), QString());
 }
 
 // The server goes away while the child plays on and comes back: the answers of the gap go
