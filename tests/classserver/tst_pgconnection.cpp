@@ -16,12 +16,16 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
+#include <QtEndian>
 #include <condition_variable>
 #include <cstring>
 #include <dlfcn.h>
 #include <functional>
 #include <mutex>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace kalmix;
@@ -49,6 +53,71 @@ void letLookupsGo() {
     }
     g_lookupGo.notify_all();
 }
+
+// A server that says it is PostgreSQL 14 and lets anybody in, as an older server greets
+// libpq; it takes one connection on 127.0.0.1.
+class OlderServer {
+public:
+    OlderServer() {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof at;
+        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&at), size) != 0 ||
+            ::listen(m_listen, 1) != 0 ||
+            ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &size) != 0)
+            return;
+        m_port = ntohs(at.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~OlderServer() {
+        ::shutdown(m_listen, SHUT_RDWR); // wakes accept()
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listen);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    static void message(QByteArray& out, char type, const QByteArray& body) {
+        out += type;
+        const quint32 length = qToBigEndian(quint32(body.size() + 4));
+        out += QByteArray(reinterpret_cast<const char*>(&length), 4) + body;
+    }
+    void serve() {
+        const int c = ::accept(m_listen, nullptr, nullptr);
+        if (c < 0)
+            return;
+        char buffer[1024];
+        quint32 length = 0; // the start message: its length, then as much again
+        if (::recv(c, &length, 4, MSG_WAITALL) == 4) {
+            length = qFromBigEndian(length);
+            for (quint32 left = length - 4; left > 0 && left < 10000;) {
+                const ssize_t n = ::recv(c, buffer, std::min<size_t>(left, sizeof buffer), 0);
+                if (n <= 0)
+                    break;
+                left -= quint32(n);
+            }
+            QByteArray out;
+            message(out, 'R', QByteArray(4, '\0')); // no password asked
+            message(out, 'S',
+                    QByteArray("server_version\0"
+                               "14.11\0",
+                               21));
+            message(out, 'K', QByteArray(8, '\1'));
+            message(out, 'Z', QByteArray("I"));
+            [[maybe_unused]] const ssize_t sent = ::send(c, out.constData(), out.size(), 0);
+            while (::recv(c, buffer, sizeof buffer, 0) > 0) {
+            } // until the client goes
+        }
+        ::close(c);
+    }
+
+    int m_listen = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -140,6 +209,16 @@ private Q_SLOTS:
                    5);
         QCOMPARE(e.problem, ServerProblem::Other);
         QVERIFY(describe(e).contains(QStringLiteral("bogus")));
+
+        OlderServer older;
+        QVERIFY(older.port());
+        e = c.open(QStringLiteral("host=127.0.0.1 port=%1 dbname=kalmix user=x sslmode=disable "
+                                  "gssencmode=disable")
+                       .arg(older.port()),
+                   5);
+        QCOMPARE(e.problem, ServerProblem::ServerTooOld);
+        QCOMPARE(e.number, 140011);
+        QVERIFY2(describe(e).contains(QStringLiteral("14.11")), qPrintable(describe(e)));
 
         QVERIFY(pg.sql(QStringLiteral("CREATE ROLE barred NOLOGIN PASSWORD 'x'")));
         e = c.open(pg.conninfo(QStringLiteral("barred")) + QStringLiteral(" password=x"), 5);
