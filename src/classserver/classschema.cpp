@@ -13,6 +13,22 @@ constexpr qint64 kMigrationLock = 0x4b616c6d6978; // "Kalmix"
 #define KALMIX_OWN_CLASSES                                                                         \
     "class IN (SELECT m.class FROM kalmix.class_member m WHERE m.member = current_user)"
 
+// The answers with their rounds' start and kind, in the computer's view's columns, up to the
+// condition that joins an answer to its round.
+const char kAnswersView[] = R"(
+CREATE OR REPLACE VIEW kalmix.answers WITH (security_invoker = true) AS SELECT
+    x.player AS player,
+    to_char(r.started AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS round_started,
+    to_char(x.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS answered_at,
+    r.kind::int AS kind,
+    CASE x.op WHEN 0 THEN 'count' WHEN 1 THEN 'symbols' WHEN 2 THEN '+' WHEN 3 THEN '-'
+              WHEN 4 THEN '*' WHEN 5 THEN '/' END AS operation,
+    x.a AS a, x.b AS b, x.expected AS expected, x.given AS answer,
+    CASE x.outcome WHEN 0 THEN 'right' WHEN 1 THEN 'wrong' WHEN 2 THEN 'help' END AS outcome,
+    (x.ms / 1000.0)::double precision AS seconds, x.attempt AS attempt,
+    x.tricky::int AS tricky, x.class AS class, x.machine AS machine
+    FROM kalmix.answer x JOIN kalmix.round r ON )";
+
 // Each step brings the schema from version n - 1 to n. Tables, views, grants and policies
 // are made together, so a version is whole or not there at all.
 const QStringList& steps() {
@@ -39,18 +55,8 @@ CREATE INDEX answer_by_class_player ON kalmix.answer(class, player, at);
 CREATE INDEX answer_by_class_time ON kalmix.answer(class, at);
 CREATE INDEX round_by_class_player ON kalmix.round(class, player, started);
 
-CREATE VIEW kalmix.answers WITH (security_invoker = true) AS SELECT
-    x.player AS player,
-    to_char(r.started AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS round_started,
-    to_char(x.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS answered_at,
-    r.kind::int AS kind,
-    CASE x.op WHEN 0 THEN 'count' WHEN 1 THEN 'symbols' WHEN 2 THEN '+' WHEN 3 THEN '-'
-              WHEN 4 THEN '*' WHEN 5 THEN '/' END AS operation,
-    x.a AS a, x.b AS b, x.expected AS expected, x.given AS answer,
-    CASE x.outcome WHEN 0 THEN 'right' WHEN 1 THEN 'wrong' WHEN 2 THEN 'help' END AS outcome,
-    (x.ms / 1000.0)::double precision AS seconds, x.attempt AS attempt,
-    x.tricky::int AS tricky, x.class AS class, x.machine AS machine
-    FROM kalmix.answer x JOIN kalmix.round r ON r.machine = x.machine AND r.uid = x.round_uid;
+)") + QLatin1String(kAnswersView) +
+            QStringLiteral(R"(r.machine = x.machine AND r.uid = x.round_uid;
 CREATE VIEW kalmix.rounds WITH (security_invoker = true) AS SELECT
     r.player AS player,
     to_char(r.started AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS started,
@@ -108,19 +114,8 @@ DELETE FROM kalmix.answer WHERE ctid IN (SELECT ctid FROM (SELECT ctid, row_numb
     WHERE n > 1);
 ALTER TABLE kalmix.round DROP CONSTRAINT round_pkey, ADD PRIMARY KEY (class, uid);
 ALTER TABLE kalmix.answer DROP CONSTRAINT answer_pkey, ADD PRIMARY KEY (class, round_uid, seq);
-CREATE OR REPLACE VIEW kalmix.answers WITH (security_invoker = true) AS SELECT
-    x.player AS player,
-    to_char(r.started AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS round_started,
-    to_char(x.at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS') AS answered_at,
-    r.kind::int AS kind,
-    CASE x.op WHEN 0 THEN 'count' WHEN 1 THEN 'symbols' WHEN 2 THEN '+' WHEN 3 THEN '-'
-              WHEN 4 THEN '*' WHEN 5 THEN '/' END AS operation,
-    x.a AS a, x.b AS b, x.expected AS expected, x.given AS answer,
-    CASE x.outcome WHEN 0 THEN 'right' WHEN 1 THEN 'wrong' WHEN 2 THEN 'help' END AS outcome,
-    (x.ms / 1000.0)::double precision AS seconds, x.attempt AS attempt,
-    x.tricky::int AS tricky, x.class AS class, x.machine AS machine
-    FROM kalmix.answer x JOIN kalmix.round r ON r.class = x.class AND r.uid = x.round_uid;
-)"),
+)") + QLatin1String(kAnswersView) +
+            QStringLiteral("r.class = x.class AND r.uid = x.round_uid;"),
     };
     return all;
 }
