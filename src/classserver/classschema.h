@@ -23,7 +23,8 @@
 // Versions: kalmix.schema_version holds the version; each step brings it from n - 1 to n in one
 // transaction, under an advisory lock so two runs at once are safe. Version 2 adds `received`
 // (when the row reached the server) to both tables; version 3 keys the rows by class and round
-// id instead of computer and round id, folding rows that two computers sent. Rows are written with their columns named.
+// id instead of computer and round id, folding rows that two computers sent. Rows are written
+// with their columns named.
 
 #include "classserver/pgconnection.h"
 
