@@ -54,6 +54,8 @@ private Q_SLOTS:
         QVERIFY2(why.isEmpty(), qPrintable(why));
         pg.usePassFile();
     }
+    // A case that failed with the server stopped does not take the later cases with it.
+    void init() { QVERIFY2(pg.running() || pg.start(), qPrintable(pg.error())); }
     void twoComputersReachOneClass();
     void aHistoryAddedFromAnotherComputerIsThereOnce();
     void aServerStoppedDuringARoundGetsEveryAnswerOnce();
@@ -137,7 +139,9 @@ void TestUploader::aServerStoppedDuringARoundGetsEveryAnswerOnce() {
         u->wake();
     }
     QTRY_COMPARE_WITH_TIMEOUT(u->lastProblem(), ServerProblem::Unreachable, 20000);
-    QCOMPARE(u->waiting(), 5);
+    // The first failed try may have counted before the last answers came; they are counted
+    // as they come, without a new try.
+    QTRY_COMPARE_WITH_TIMEOUT(u->waiting(), 5, 5000);
     QVERIFY(!u->lastError().isEmpty());
     QVERIFY2(pg.start(), qPrintable(pg.error()));
     QTRY_COMPARE_WITH_TIMEOUT(u->waiting(), 0, 30000);
